@@ -1,0 +1,43 @@
+// Runtime errors: a number and a text, thrown from the service or handler that detects the
+// failure and caught where the handler was dispatched (see dispatch.cpp).
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace pikorina {
+
+enum ErrorNumber : int {
+    kErrInvalidCall = 5,
+    kErrOverflow = 6,
+    kErrOutOfMemory = 7,
+    kErrSubscript = 9,
+    kErrFileNotFound = 53,
+    kErrInputPastEnd = 62,
+    kErrPermissionDenied = 70,
+    kErrPathFileAccess = 75,
+    kErrPathNotFound = 76,
+    kErrInvalidPropertyIndex = 381,
+};
+
+// The Japanese text the report shows for an error number.
+std::string_view ErrorText(int number);
+
+class RuntimeError : public std::runtime_error {
+public:
+    explicit RuntimeError(int number, std::string path = {});
+    int number() const { return number_; }
+    // The file the failure concerns, if any, so the report can say which file to mend.
+    const std::string& path() const { return path_; }
+
+private:
+    int number_;
+    std::string path_;
+};
+
+// The failure report's title and text, the same on every platform.
+inline constexpr std::string_view kReportTitle = "ピコリナ";
+std::string ReportText(const RuntimeError& e);
+
+} // namespace pikorina

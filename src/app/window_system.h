@@ -1,0 +1,99 @@
+// The window-system services that the window's handlers need, in the handlers' own units:
+// twips, 32-bit colour values, UTF-8 text. Each front end (Qt, Win32) implements this once; the
+// tests plug in a fake that records every call and scripts the clock and the events.
+#pragma once
+
+#include "app/types.h"
+
+#include <string>
+#include <string_view>
+#include <span>
+#include <vector>
+
+namespace pikorina {
+
+// The window's controls, in the order in which the window declares them.
+enum class ControlId {
+    終了,
+    キャンセル,
+    シャットダウン,
+    ListBox,
+    Back_2,
+    Back_1,
+    Donpa_2,
+    Donpa_1,
+    Donpa,
+    Label,
+};
+inline constexpr int kControlCount = 10;
+
+// How a launch list's bytes are to be read.
+enum class TextEncoding {
+    Utf8, // the file said so with a byte-order mark
+    Ansi, // the system's code page, or the front end's best guess where it has none
+};
+
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+
+    // The window: outer size, background colour and picture.
+    virtual void SetWindowWidth(Twips width) = 0;
+    virtual void SetWindowHeight(Twips height) = 0;
+    virtual OleColor BackColor() const = 0;
+    virtual void SetBackColor(OleColor color) = 0;
+    // Makes the image control's picture the window's background; one without a picture
+    // removes the background picture.
+    virtual void SetWindowPicture(ControlId image) = 0;
+
+    // Any control: geometry relative to the client area, and visibility.
+    virtual void SetLeft(ControlId control, Twips left) = 0;
+    virtual void SetTop(ControlId control, Twips top) = 0;
+    virtual void SetWidth(ControlId control, Twips width) = 0;
+    virtual void SetHeight(ControlId control, Twips height) = 0;
+    virtual void SetVisible(ControlId control, bool visible) = 0;
+
+    // Image controls: the target shows the source's picture from now on.
+    virtual void SetImagePicture(ControlId target, ControlId source) = 0;
+
+    // The list box. Items are appended at the end, never sorted; the whole batch in one go, so
+    // a long list shows promptly.
+    virtual void AddListItems(std::span<const std::string> items) = 0;
+    // Throws error 381 when there is no such item.
+    virtual void SelectListItem(int index) = 0;
+    // -1 when nothing is selected.
+    virtual int ListIndex() const = 0;
+
+    // Seconds since local midnight, with a fraction; restarts at 0 at midnight.
+    virtual double Timer() const = 0;
+    // Seconds on a clock that never jumps, for measuring how long something took.
+    virtual double MonotonicSeconds() const = 0;
+    // Handles every pending event, sleeping until the first one arrives for at most
+    // maxWaitSeconds, then returns. Handlers it runs are nested in the caller.
+    virtual void DoEvents(double maxWaitSeconds) = 0;
+
+    // A modal message box; returns the button pressed (kAnswerOk, kAnswerCancel).
+    virtual int MsgBox(std::string_view text, int style, std::string_view title) = 0;
+
+    // The folder that holds the program, without a trailing separator, and the separator
+    // that joins a file name to it.
+    virtual std::string AppPath() const = 0;
+    virtual std::string_view PathSeparator() const = 0;
+    // The whole file's bytes; throws 53, 70, 75 or 76 with the path.
+    virtual std::string ReadFile(const std::string& path) = 0;
+    // Text in the given encoding as UTF-8; bytes it cannot read become U+FFFD.
+    virtual std::string DecodeText(std::string_view bytes, TextEncoding encoding) const = 0;
+
+    // Starts a command line in a normal window with focus, without waiting. Throws a
+    // RuntimeError when the program cannot be started.
+    virtual void Shell(const std::string& commandLine) = 0;
+
+    // Takes an MCI command string ("play <path>") and starts the sound without waiting.
+    // Never shows anything; the result says only whether playback was started.
+    virtual bool mciExecute(std::string_view command) = 0;
+
+    // Ends the program at once, also from a nested handler: no further handler runs.
+    [[noreturn]] virtual void End(int exitStatus) = 0;
+};
+
+} // namespace pikorina

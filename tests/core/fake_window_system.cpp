@@ -1,0 +1,145 @@
+#include "fake_window_system.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pikorina::test {
+
+std::string Name(ControlId id) { return std::string(Design(id).name); }
+
+FakeWindowSystem::FakeWindowSystem() {
+    for (const ControlDesign& d : kControls) {
+        controls[static_cast<int>(d.id)] = {d.left, d.top, d.width, d.height, d.visible, d.picture};
+    }
+}
+
+std::vector<std::string> FakeWindowSystem::LogOf(std::string_view prefix) const {
+    std::vector<std::string> out;
+    for (const std::string& line : log) {
+        if (line.starts_with(prefix)) out.push_back(line);
+    }
+    return out;
+}
+
+void FakeWindowSystem::At(double monotonicTime, std::function<void()> event) {
+    events_.emplace(monotonicTime, std::move(event));
+}
+
+void FakeWindowSystem::SetTimer(double seconds) { wallAtStart = seconds - monotonic; }
+
+void FakeWindowSystem::SetWindowWidth(Twips width) {
+    log.push_back("SetWidth frmMain " + std::to_string(width));
+    windowWidth = width;
+}
+void FakeWindowSystem::SetWindowHeight(Twips height) {
+    log.push_back("SetHeight frmMain " + std::to_string(height));
+    windowHeight = height;
+}
+void FakeWindowSystem::SetBackColor(OleColor color) {
+    log.push_back("SetBackColor " + std::to_string(color));
+    backColor = color;
+}
+void FakeWindowSystem::SetWindowPicture(ControlId image) {
+    log.push_back("SetPicture frmMain " + Name(image));
+    windowPicture = State(image).picture;
+}
+void FakeWindowSystem::SetLeft(ControlId c, Twips v) {
+    log.push_back("SetLeft " + Name(c) + " " + std::to_string(v));
+    State(c).left = v;
+}
+void FakeWindowSystem::SetTop(ControlId c, Twips v) {
+    log.push_back("SetTop " + Name(c) + " " + std::to_string(v));
+    State(c).top = v;
+}
+void FakeWindowSystem::SetWidth(ControlId c, Twips v) {
+    log.push_back("SetWidth " + Name(c) + " " + std::to_string(v));
+    State(c).width = v;
+}
+void FakeWindowSystem::SetHeight(ControlId c, Twips v) {
+    log.push_back("SetHeight " + Name(c) + " " + std::to_string(v));
+    State(c).height = v;
+}
+void FakeWindowSystem::SetVisible(ControlId c, bool visible) {
+    log.push_back((visible ? "Show " : "Hide ") + Name(c));
+    State(c).visible = visible;
+}
+void FakeWindowSystem::SetImagePicture(ControlId target, ControlId source) {
+    log.push_back("SetPicture " + Name(target) + " " + Name(source));
+    State(target).picture = State(source).picture;
+}
+void FakeWindowSystem::AddListItems(std::span<const std::string> items) {
+    log.push_back("AddItems " + std::to_string(items.size()));
+    listItems.insert(listItems.end(), items.begin(), items.end());
+}
+void FakeWindowSystem::SelectListItem(int index) {
+    log.push_back("Select " + std::to_string(index));
+    if (index < 0 || static_cast<std::size_t>(index) >= listItems.size()) {
+        throw RuntimeError(kErrInvalidPropertyIndex);
+    }
+    listIndex = index;
+}
+
+double FakeWindowSystem::Timer() const { return std::fmod(wallAtStart + monotonic, 86400.0); }
+
+void FakeWindowSystem::DoEvents(double maxWaitSeconds) {
+    log.push_back("DoEvents");
+    ++doEventsCalls;
+    const double deadline = monotonic + maxWaitSeconds;
+    auto next = events_.begin();
+    if (next != events_.end() && next->first <= deadline) {
+        if (next->first > monotonic) monotonic = next->first;
+        // Every event due by now is pending; the pump handles them all before it returns.
+        while (!events_.empty() && events_.begin()->first <= monotonic) {
+            auto event = std::move(events_.begin()->second);
+            events_.erase(events_.begin());
+            event();
+        }
+        return;
+    }
+    // A pump asked not to sleep still takes a moment.
+    monotonic = std::max(deadline + wakeLatency, monotonic + 1e-6);
+}
+
+int FakeWindowSystem::MsgBox(std::string_view text, int style, std::string_view title) {
+    log.push_back("MsgBox " + std::string(title));
+    MsgBoxCall call{std::string(text), style, std::string(title)};
+    boxes.push_back(call);
+    return onMsgBox ? onMsgBox(call) : kAnswerOk;
+}
+
+std::string FakeWindowSystem::ReadFile(const std::string& path) {
+    log.push_back("ReadFile " + path);
+    if (auto e = fileErrors.find(path); e != fileErrors.end()) throw RuntimeError(e->second, path);
+    auto f = files.find(path);
+    if (f == files.end()) throw RuntimeError(kErrFileNotFound, path);
+    std::string content = f->second.front();
+    if (f->second.size() > 1) f->second.pop_front();
+    return content;
+}
+
+std::string FakeWindowSystem::DecodeText(std::string_view bytes, TextEncoding encoding) const {
+    decodedAs.push_back(encoding);
+    return std::string(bytes);
+}
+
+void FakeWindowSystem::Shell(const std::string& commandLine) {
+    log.push_back("Shell " + commandLine);
+    for (const std::string& bad : unstartable) {
+        if (bad == commandLine) throw RuntimeError(kErrFileNotFound);
+    }
+    started.push_back(commandLine);
+}
+
+bool FakeWindowSystem::mciExecute(std::string_view command) {
+    log.push_back("mciExecute " + std::string(command));
+    sounds.emplace_back(command);
+    soundTimes.push_back(monotonic);
+    return false;
+}
+
+void FakeWindowSystem::End(int exitStatus) {
+    log.push_back("End " + std::to_string(exitStatus));
+    throw ProgramEnded{exitStatus};
+}
+
+} // namespace pikorina::test

@@ -1,0 +1,111 @@
+// A window system without a screen: records every operation in a log, keeps the state a real
+// window would have, and scripts the clock, the events that arrive while the window waits, the
+// answers of message boxes and the files on disk.
+#pragma once
+
+#include "app/design.h"
+#include "app/errors.h"
+#include "app/window_system.h"
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace pikorina::test {
+
+// Thrown by End() so that a test can see the program end without ending the test.
+struct ProgramEnded {
+    int status;
+};
+
+struct MsgBoxCall {
+    std::string text;
+    int style;
+    std::string title;
+};
+
+struct ControlState {
+    Twips left, top, width, height;
+    bool visible;
+    Picture picture;
+};
+
+class FakeWindowSystem : public WindowSystem {
+public:
+    FakeWindowSystem();
+
+    // The log: one line per operation, "Hide Label", "SetTop Donpa 2280", "DoEvents", ...
+    std::vector<std::string> log;
+    // Lines of the log that match a prefix, in order.
+    std::vector<std::string> LogOf(std::string_view prefix) const;
+
+    // State a real window would show.
+    std::array<ControlState, kControlCount> controls{};
+    ControlState& State(ControlId id) { return controls[static_cast<int>(id)]; }
+    Twips windowWidth = kDesignWidth, windowHeight = kDesignHeight;
+    OleColor backColor = kButtonFace;
+    Picture windowPicture = Picture::None;
+    std::vector<std::string> listItems;
+    int listIndex = -1;
+
+    // The clock: the wall clock is midnightOffset + monotonic, wrapped at midnight.
+    double monotonic = 1000.0;
+    double wallAtStart = 36000.25;
+    // How late a pump that sleeps the whole time wakes up, as a real timer would.
+    double wakeLatency = 0.0015;
+    int doEventsCalls = 0;
+    // Events that arrive at a time on the monotonic clock; run by the pump when it is reached.
+    void At(double monotonicTime, std::function<void()> event);
+    // Sets the wall clock so that it reads `seconds` now.
+    void SetTimer(double seconds);
+
+    // Files on disk: each read of a path takes the next of its contents (the last one stays).
+    std::map<std::string, std::deque<std::string>> files;
+    std::map<std::string, int> fileErrors; // path -> error number on reading
+    mutable std::vector<TextEncoding> decodedAs;
+
+    // Commands that fail to start, and what happens when a box is shown.
+    std::vector<std::string> unstartable;
+    std::vector<std::string> started;
+    std::vector<std::string> sounds;
+    std::vector<double> soundTimes; // on the monotonic clock
+    std::vector<MsgBoxCall> boxes;
+    std::function<int(const MsgBoxCall&)> onMsgBox;
+
+    // WindowSystem
+    void SetWindowWidth(Twips width) override;
+    void SetWindowHeight(Twips height) override;
+    OleColor BackColor() const override { return backColor; }
+    void SetBackColor(OleColor color) override;
+    void SetWindowPicture(ControlId image) override;
+    void SetLeft(ControlId control, Twips left) override;
+    void SetTop(ControlId control, Twips top) override;
+    void SetWidth(ControlId control, Twips width) override;
+    void SetHeight(ControlId control, Twips height) override;
+    void SetVisible(ControlId control, bool visible) override;
+    void SetImagePicture(ControlId target, ControlId source) override;
+    void AddListItems(std::span<const std::string> items) override;
+    void SelectListItem(int index) override;
+    int ListIndex() const override { return listIndex; }
+    double Timer() const override;
+    double MonotonicSeconds() const override { return monotonic; }
+    void DoEvents(double maxWaitSeconds) override;
+    int MsgBox(std::string_view text, int style, std::string_view title) override;
+    std::string AppPath() const override { return "C:\\Tools"; }
+    std::string_view PathSeparator() const override { return "\\"; }
+    std::string ReadFile(const std::string& path) override;
+    std::string DecodeText(std::string_view bytes, TextEncoding encoding) const override;
+    void Shell(const std::string& commandLine) override;
+    bool mciExecute(std::string_view command) override;
+    [[noreturn]] void End(int exitStatus) override;
+
+private:
+    std::multimap<double, std::function<void()>> events_;
+};
+
+std::string Name(ControlId id);
+
+} // namespace pikorina::test

@@ -1,0 +1,99 @@
+#include "app/errors.h"
+#include "launcher/field_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+namespace pikorina {
+namespace {
+
+using Records = std::vector<std::pair<std::string, std::string>>;
+
+Records ReadAll(std::string_view text) {
+    FieldReader reader(text, "Setup.ini");
+    Records records;
+    while (!reader.AtEnd()) {
+        std::string name, command;
+        reader.ReadRecord(name, command);
+        records.emplace_back(name, command);
+    }
+    return records;
+}
+
+struct ReaderCase {
+    const char* what;
+    std::string_view text;
+    Records expected;
+};
+std::ostream& operator<<(std::ostream& os, const ReaderCase& c) { return os << c.what; }
+
+class FieldReaderReads : public testing::TestWithParam<ReaderCase> {};
+
+TEST_P(FieldReaderReads, TheRecordsOfTheFile) {
+    EXPECT_EQ(ReadAll(GetParam().text), GetParam().expected) << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FieldReaderReads,
+    testing::Values(
+        ReaderCase{"one record", "電卓,calc.exe", {{"電卓", "calc.exe"}}},
+        ReaderCase{"three lines in file order",
+                   "a,one\r\nb,two\r\nc,three\r\n",
+                   {{"a", "one"}, {"b", "two"}, {"c", "three"}}},
+        ReaderCase{"LF and CR-only line ends", "a,1\nb,2\rc,3", {{"a", "1"}, {"b", "2"}, {"c", "3"}}},
+        ReaderCase{"a line end separates fields too", "a\n1\nb\n2\n", {{"a", "1"}, {"b", "2"}}},
+        ReaderCase{"quoted name with a comma",
+                   "\"目玉, 大きめ\",xeyes -geometry 200x200\r\n",
+                   {{"目玉, 大きめ", "xeyes -geometry 200x200"}}},
+        ReaderCase{"quoted field may span lines", "\"two\nlines\",cmd", {{"two\nlines", "cmd"}}},
+        ReaderCase{"blanks after the closing quote, then the comma",
+                   "\"a\"  \t,b", {{"a", "b"}}},
+        ReaderCase{"leading blanks and full-width spaces skipped, trailing blanks dropped",
+                   "  \t\xE3\x80\x80name \t,  cmd arg  \r\n", {{"name", "cmd arg"}}},
+        ReaderCase{"full-width space inside a field is kept", "a\xE3\x80\x80" "b,c",
+                   {{"a\xE3\x80\x80" "b", "c"}}},
+        ReaderCase{"a quote inside an unquoted field is ordinary",
+                   "na\"me,cmd \"x y\"", {{"na\"me", "cmd \"x y\""}}},
+        ReaderCase{"blank lines between records and at the end",
+                   "\r\n\r\na,1\r\n\r\n  \r\nb,2\r\n\r\n\r\n", {{"a", "1"}, {"b", "2"}}},
+        ReaderCase{"empty command field", "a,\nb,2", {{"a", ""}, {"b", "2"}}},
+        ReaderCase{"an empty name", ",cmd", {{"", "cmd"}}},
+        ReaderCase{"Ctrl+Z ends the file", "a,1\r\n\x1A" "b", {{"a", "1"}}},
+        ReaderCase{"missing closing quote runs to the end", "a,\"cmd, with comma",
+                   {{"a", "cmd, with comma"}}},
+        ReaderCase{"only blank lines hold no records", "\r\n \r\n\t\n", {}},
+        ReaderCase{"empty file holds no records", "", {}},
+        ReaderCase{"same name twice stays twice", "x,1\nx,2", {{"x", "1"}, {"x", "2"}}}));
+
+struct FailingCase {
+    const char* what;
+    std::string_view text;
+};
+std::ostream& operator<<(std::ostream& os, const FailingCase& c) { return os << c.what; }
+
+class FieldReaderFails : public testing::TestWithParam<FailingCase> {};
+
+TEST_P(FieldReaderFails, WithInputPastEnd) {
+    try {
+        ReadAll(GetParam().text);
+        FAIL() << GetParam().what << ": no error";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), kErrInputPastEnd) << GetParam().what;
+        EXPECT_EQ(e.path(), "Setup.ini");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FieldReaderFails,
+                         testing::Values(FailingCase{"a name without a command", "a,1\r\nb\r\n"},
+                                         FailingCase{"name then comma at the end", "a,"},
+                                         FailingCase{"a lone name", "name"},
+                                         FailingCase{"Ctrl+Z before the command", "a\x1A,1"},
+                                         FailingCase{"three fields", "a,b,c"},
+                                         FailingCase{"a quoted program followed by arguments "
+                                                     "leaves the arguments as a third field",
+                                                     "a,\"C:\\Program Files\\x.exe\" /a"}));
+
+} // namespace
+} // namespace pikorina

@@ -1,0 +1,126 @@
+#include "app/frmMain.h"
+#include "app/module.h"
+#include "fake_window_system.h"
+
+#include <gtest/gtest.h>
+
+namespace pikorina::test {
+namespace {
+
+constexpr const char* kSetup = "C:\\Tools\\Setup.ini";
+
+class Load : public testing::Test {
+protected:
+    void SetUp() override {
+        Module::launchNames.clear();
+        Module::launchCommands.clear();
+    }
+    // Runs the load as the front end does; returns the exit status if the program ended.
+    std::optional<int> Start() {
+        try {
+            form.Raise(&frmMain::Form_Load);
+        } catch (const ProgramEnded& end) {
+            return end.status;
+        }
+        return std::nullopt;
+    }
+    FakeWindowSystem ws;
+    frmMain form{ws};
+};
+
+TEST_F(Load, FixesTheGeometryFirstInItsOrder) {
+    ws.files[kSetup] = {"a,1"};
+    ASSERT_EQ(Start(), std::nullopt);
+    const std::vector<std::string> geometry(ws.log.begin(), ws.log.begin() + 8);
+    EXPECT_EQ(geometry, (std::vector<std::string>{
+                            "SetHeight frmMain 3945", "SetWidth frmMain 5625",
+                            "SetHeight ListBox 1860", "SetWidth ListBox 5125", "SetTop ListBox 120",
+                            "SetLeft ListBox 180", "SetTop Label 2280", "SetLeft Label 240"}));
+    EXPECT_EQ(ws.log[8], std::string("ReadFile ") + kSetup);
+}
+
+TEST_F(Load, FillsListAndArraysInFileOrderAndSelectsTheFirst) {
+    ws.files[kSetup] = {"時計,xclock\r\n\"目玉, 大きめ\",xeyes -g 200x200\r\n電卓,xcalc\r\n"};
+    ASSERT_EQ(Start(), std::nullopt);
+    EXPECT_EQ(ws.listItems, (std::vector<std::string>{"時計", "目玉, 大きめ", "電卓"}));
+    EXPECT_EQ(Module::launchNames, ws.listItems);
+    EXPECT_EQ(Module::launchCommands,
+              (std::vector<std::string>{"xclock", "xeyes -g 200x200", "xcalc"}));
+    EXPECT_EQ(ws.listIndex, 0);
+    // Read twice: once to count, once to fill; the list is filled in one batch.
+    EXPECT_EQ(ws.LogOf("ReadFile").size(), 2u);
+    EXPECT_EQ(ws.LogOf("AddItems"), std::vector<std::string>{"AddItems 3"});
+    EXPECT_EQ(ws.log.back(), "Select 0");
+}
+
+TEST_F(Load, OneRecordGivesOneSelectedItem) {
+    ws.files[kSetup] = {"only,cmd /x"};
+    ASSERT_EQ(Start(), std::nullopt);
+    EXPECT_EQ(ws.listItems, std::vector<std::string>{"only"});
+    EXPECT_EQ(Module::launchCommands, std::vector<std::string>{"cmd /x"});
+    EXPECT_EQ(ws.listIndex, 0);
+}
+
+TEST_F(Load, ByteOrderMarkMeansUtf8AndIsNotPartOfTheName) {
+    ws.files[kSetup] = {"\xEF\xBB\xBFname,cmd"};
+    ASSERT_EQ(Start(), std::nullopt);
+    EXPECT_EQ(ws.listItems, std::vector<std::string>{"name"});
+    EXPECT_EQ(ws.decodedAs, (std::vector<TextEncoding>{TextEncoding::Utf8, TextEncoding::Utf8}));
+}
+
+TEST_F(Load, WithoutMarkReadsTheSystemCodePage) {
+    ws.files[kSetup] = {"name,cmd"};
+    ASSERT_EQ(Start(), std::nullopt);
+    EXPECT_EQ(ws.decodedAs, (std::vector<TextEncoding>{TextEncoding::Ansi, TextEncoding::Ansi}));
+}
+
+TEST_F(Load, AFileThatShrankBetweenPassesLeavesEmptyTailElements) {
+    ws.files[kSetup] = {"a,1\nb,2\nc,3", "a,1"};
+    ASSERT_EQ(Start(), std::nullopt);
+    EXPECT_EQ(ws.listItems, std::vector<std::string>{"a"});
+    EXPECT_EQ(Module::launchCommands, (std::vector<std::string>{"1", "", ""}));
+}
+
+struct StartFailure {
+    const char* what;
+    std::optional<std::string> content; // nothing: no file
+    int readError;                       // set instead of content when non-zero
+    int number;
+};
+std::ostream& operator<<(std::ostream& os, const StartFailure& c) { return os << c.what; }
+
+class LoadFails : public Load, public testing::WithParamInterface<StartFailure> {};
+
+TEST_P(LoadFails, WithTheReportNamingTheFileAndNoWindow) {
+    const StartFailure& c = GetParam();
+    if (c.content) ws.files[kSetup] = {*c.content};
+    if (c.readError != 0) ws.fileErrors[kSetup] = c.readError;
+    EXPECT_EQ(Start(), 1) << c.what;
+    ASSERT_EQ(ws.boxes.size(), 1u) << c.what;
+    EXPECT_EQ(ws.boxes[0].title, "ピコリナ");
+    EXPECT_EQ(ws.boxes[0].style, kMbOkOnly);
+    EXPECT_EQ(ws.boxes[0].text, "実行時エラー '" + std::to_string(c.number) + "':\r\n\r\n" +
+                                    std::string(ErrorText(c.number)) + "\r\n" + kSetup)
+        << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LoadFails,
+    testing::Values(StartFailure{"missing file", std::nullopt, 0, 53},
+                    StartFailure{"a folder", std::nullopt, 75, 75},
+                    StartFailure{"access denied", std::nullopt, 70, 70},
+                    StartFailure{"empty file", "", 0, 381},
+                    StartFailure{"only blank lines", "\r\n\r\n", 0, 381},
+                    StartFailure{"last record without its command", "a,1\r\nb", 0, 62},
+                    StartFailure{"first record without its command", "a", 0, 62}));
+
+TEST_F(Load, AFileThatGrewBetweenPassesFailsWithSubscriptOutOfRange) {
+    ws.files[kSetup] = {"a,1\nb,2", "a,1\nb,2\nc,3"};
+    EXPECT_EQ(Start(), 1);
+    ASSERT_EQ(ws.boxes.size(), 1u);
+    EXPECT_TRUE(ws.boxes[0].text.starts_with("実行時エラー '9':")) << ws.boxes[0].text;
+    EXPECT_TRUE(ws.listItems.empty());
+}
+
+} // namespace
+} // namespace pikorina::test
