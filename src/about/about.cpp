@@ -12,6 +12,8 @@ void frmMain::シャットダウン_Click() {
                "ﾊﾞｰﾁｬﾝ情報");
 }
 
-void frmMain::キャンセル_Click() { ws_.End(0); }
+void frmMain::キャンセル_Click() {
+    ws_.End(0);
+}
 
 } // namespace pikorina

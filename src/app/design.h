@@ -29,12 +29,12 @@ struct ControlDesign {
 
 // In the order in which the window declares them; index with static_cast<int>(ControlId).
 inline constexpr std::array<ControlDesign, kControlCount> kControls{{
-    {ControlId::終了, ControlKind::Button, "終了", "終了(&E)", 170, 3020, 1655, 293, 4, true,
-     false, Picture::None},
-    {ControlId::キャンセル, ControlKind::Button, "キャンセル", "キャンセル", 3725, 3020, 1655, 310, 3,
-     true, false, Picture::None},
-    {ControlId::シャットダウン, ControlKind::Button, "シャットダウン", "シャットダウン(&S)", 1955, 3020,
-     1635, 310, 2, true, false, Picture::None},
+    {ControlId::終了, ControlKind::Button, "終了", "終了(&E)", 170, 3020, 1655, 293, 4, true, false,
+     Picture::None},
+    {ControlId::キャンセル, ControlKind::Button, "キャンセル", "キャンセル", 3725, 3020, 1655, 310,
+     3, true, false, Picture::None},
+    {ControlId::シャットダウン, ControlKind::Button, "シャットダウン", "シャットダウン(&S)", 1955,
+     3020, 1635, 310, 2, true, false, Picture::None},
     {ControlId::ListBox, ControlKind::ListBox, "ListBox", "", 180, 120, 5125, 1860, 0, true, false,
      Picture::None},
     {ControlId::Back_2, ControlKind::Image, "Back_2", "", 3960, 3360, 690, 690, -1, false, true,
@@ -53,7 +53,9 @@ inline constexpr std::array<ControlDesign, kControlCount> kControls{{
      240, 2280, 5055, 630, 1, true, false, Picture::None},
 }};
 
-constexpr const ControlDesign& Design(ControlId id) { return kControls[static_cast<int>(id)]; }
+constexpr const ControlDesign& Design(ControlId id) {
+    return kControls[static_cast<int>(id)];
+}
 
 // The window: its caption, and the frame that the outer size includes. Whatever frame the
 // window manager really draws, the client area is the outer size less this frame.
@@ -67,14 +69,16 @@ inline constexpr Twips kDesignClientHeight = 4500;
 inline constexpr Twips kDesignWidth = kDesignClientWidth + kFrameLeft + kFrameRight;
 inline constexpr Twips kDesignHeight = kDesignClientHeight + kFrameTop + kFrameBottom;
 
-constexpr Twips ClientWidthFor(Twips outerWidth) { return outerWidth - kFrameLeft - kFrameRight; }
+constexpr Twips ClientWidthFor(Twips outerWidth) {
+    return outerWidth - kFrameLeft - kFrameRight;
+}
 constexpr Twips ClientHeightFor(Twips outerHeight) {
     return outerHeight - kFrameTop - kFrameBottom;
 }
 
 // The warning label's own font; the faces after the first stand in where it is not installed.
 inline constexpr std::array<std::string_view, 4> kLabelFontFaces{"MS UI Gothic", "IPAPGothic",
-                                                                  "IPAGothic", "Noto Sans CJK JP"};
+                                                                 "IPAGothic", "Noto Sans CJK JP"};
 inline constexpr int kLabelFontPoints = 9;
 inline constexpr int kLabelFontCharset = 128; // Shift-JIS
 inline constexpr OleColor kLabelForeColor = kBlack;

@@ -25,13 +25,13 @@ enum ErrorNumber : int {
 std::string_view ErrorText(int number);
 
 class RuntimeError : public std::runtime_error {
-public:
+  public:
     explicit RuntimeError(int number, std::string path = {});
     int number() const { return number_; }
     // The file the failure concerns, if any, so the report can say which file to mend.
     const std::string& path() const { return path_; }
 
-private:
+  private:
     int number_;
     std::string path_;
 };

@@ -10,9 +10,9 @@ namespace pikorina {
 frmMain::frmMain(WindowSystem& ws)
     : 終了(ws, ControlId::終了), キャンセル(ws, ControlId::キャンセル),
       シャットダウン(ws, ControlId::シャットダウン), ListBox(ws, ControlId::ListBox),
-      Back_2(ws, ControlId::Back_2), Back_1(ws, ControlId::Back_1),
-      Donpa_2(ws, ControlId::Donpa_2), Donpa_1(ws, ControlId::Donpa_1),
-      Donpa(ws, ControlId::Donpa), Label(ws, ControlId::Label), ws_(ws) {}
+      Back_2(ws, ControlId::Back_2), Back_1(ws, ControlId::Back_1), Donpa_2(ws, ControlId::Donpa_2),
+      Donpa_1(ws, ControlId::Donpa_1), Donpa(ws, ControlId::Donpa), Label(ws, ControlId::Label),
+      ws_(ws) {}
 
 void frmMain::Form_Load() {
     // The design is drawn larger than the window the user gets; these settings run before the

@@ -6,14 +6,14 @@
 #include "app/window_system.h"
 
 #include <cstdint>
-#include <string>
 #include <span>
+#include <string>
 
 namespace pikorina {
 
 // A control of the window, addressed by name like the window's own code does: Label.Hide().
 class Control {
-public:
+  public:
     Control(WindowSystem& ws, ControlId id) : ws_(ws), id_(id) {}
     ControlId id() const { return id_; }
     void SetLeft(Twips v) { ws_.SetLeft(id_, v); }
@@ -23,19 +23,19 @@ public:
     void Show() { ws_.SetVisible(id_, true); }
     void Hide() { ws_.SetVisible(id_, false); }
 
-protected:
+  protected:
     WindowSystem& ws_;
     ControlId id_;
 };
 
 class ImageControl : public Control {
-public:
+  public:
     using Control::Control;
     void SetPicture(const ImageControl& from) { ws_.SetImagePicture(id_, from.id()); }
 };
 
 class ListBoxControl : public Control {
-public:
+  public:
     using Control::Control;
     void AddItems(std::span<const std::string> items) { ws_.AddListItems(items); }
     void SetSelected(int index) { ws_.SelectListItem(index); }
@@ -43,7 +43,7 @@ public:
 };
 
 class frmMain {
-public:
+  public:
     explicit frmMain(WindowSystem& ws);
 
     // Event handlers; the front end calls them through Raise().
@@ -85,7 +85,7 @@ public:
     ImageControl Donpa;
     Control Label;
 
-private:
+  private:
     void LoadLaunchList();
     void PlaySound();
     std::string FileBesideProgram(std::string_view name) const;

@@ -18,11 +18,21 @@ inline constexpr OleColor kButtonFace = kSystemColorFlag | 15u;
 inline constexpr OleColor kRed = 0x000000FFu;
 inline constexpr OleColor kBlack = 0x00000000u;
 
-constexpr bool IsSystemColor(OleColor c) { return (c & kSystemColorFlag) != 0; }
-constexpr int SystemColorIndex(OleColor c) { return static_cast<int>(c & 0xFFu); }
-constexpr int RedOf(OleColor c) { return static_cast<int>(c & 0xFFu); }
-constexpr int GreenOf(OleColor c) { return static_cast<int>((c >> 8) & 0xFFu); }
-constexpr int BlueOf(OleColor c) { return static_cast<int>((c >> 16) & 0xFFu); }
+constexpr bool IsSystemColor(OleColor c) {
+    return (c & kSystemColorFlag) != 0;
+}
+constexpr int SystemColorIndex(OleColor c) {
+    return static_cast<int>(c & 0xFFu);
+}
+constexpr int RedOf(OleColor c) {
+    return static_cast<int>(c & 0xFFu);
+}
+constexpr int GreenOf(OleColor c) {
+    return static_cast<int>((c >> 8) & 0xFFu);
+}
+constexpr int BlueOf(OleColor c) {
+    return static_cast<int>((c >> 16) & 0xFFu);
+}
 
 // Booleans the window keeps are 16-bit: 0 is false, all bits set is true.
 using Boolean16 = std::int16_t;

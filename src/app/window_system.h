@@ -5,9 +5,9 @@
 
 #include "app/types.h"
 
+#include <span>
 #include <string>
 #include <string_view>
-#include <span>
 #include <vector>
 
 namespace pikorina {
@@ -34,7 +34,7 @@ enum class TextEncoding {
 };
 
 class WindowSystem {
-public:
+  public:
     virtual ~WindowSystem() = default;
 
     // The window: outer size, background colour and picture.

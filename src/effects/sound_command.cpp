@@ -3,11 +3,15 @@
 namespace pikorina {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -23,7 +27,9 @@ bool StartsWithWordNoCase(std::string_view s, std::string_view word) {
 
 } // namespace
 
-std::string PlayCommand(std::string_view path) { return "play " + std::string(path); }
+std::string PlayCommand(std::string_view path) {
+    return "play " + std::string(path);
+}
 
 std::optional<std::string> PlayCommandPath(std::string_view command) {
     command = Trim(command);

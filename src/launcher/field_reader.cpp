@@ -7,7 +7,9 @@ namespace {
 
 constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80"; // U+3000 in UTF-8
 
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
 
 } // namespace
 
@@ -52,7 +54,8 @@ std::string FieldReader::ReadField(bool firstOfRecord) {
         }
         std::string field(text_.substr(start, close - start));
         pos_ = close + 1;
-        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
+        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t'))
+            ++pos_;
         if (pos_ < text_.size() && text_[pos_] == ',') {
             ++pos_;
         } else {
@@ -65,7 +68,8 @@ std::string FieldReader::ReadField(bool firstOfRecord) {
     const std::size_t stop = text_.find_first_of(",\r\n", start);
     const std::size_t end = stop == std::string_view::npos ? text_.size() : stop;
     std::size_t last = end;
-    while (last > start && (text_[last - 1] == ' ' || text_[last - 1] == '\t')) --last;
+    while (last > start && (text_[last - 1] == ' ' || text_[last - 1] == '\t'))
+        --last;
     pos_ = end;
     if (pos_ < text_.size() && text_[pos_] == ',') {
         ++pos_;

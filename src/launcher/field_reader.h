@@ -23,7 +23,7 @@
 namespace pikorina {
 
 class FieldReader {
-public:
+  public:
     // text is UTF-8; path only names the file in an error report.
     FieldReader(std::string_view text, std::string path);
 
@@ -32,7 +32,7 @@ public:
     // Reads one record's two fields; throws error 62 when the file ends before them.
     void ReadRecord(std::string& name, std::string& command);
 
-private:
+  private:
     std::string ReadField(bool firstOfRecord);
     void SkipBlanks(bool lineEndsToo);
     bool SkipLineEnd();

@@ -8,7 +8,9 @@
 
 namespace pikorina {
 
-void frmMain::ListBox_DblClick() { 終了_Click(); }
+void frmMain::ListBox_DblClick() {
+    終了_Click();
+}
 
 void frmMain::終了_Click() {
     try {

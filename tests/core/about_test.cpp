@@ -16,8 +16,8 @@ TEST(About, シャットダウンShowsOnlyTheInformationBox) {
     EXPECT_EQ(ws.boxes[0].title, "ﾊﾞｰﾁｬﾝ情報");
     EXPECT_EQ(ws.boxes[0].style, kMbInformation);
     // Three lines, separated by lone carriage returns; full-width point in the version.
-    EXPECT_EQ(ws.boxes[0].text,
-              "ソフト名：ピコリナ\rﾊﾞｰｼﾞｮﾝ：2\xEF\xBC\x8E" "00\r作者：汐見 縫");
+    EXPECT_EQ(ws.boxes[0].text, "ソフト名：ピコリナ\rﾊﾞｰｼﾞｮﾝ：2\xEF\xBC\x8E"
+                                "00\r作者：汐見 縫");
     EXPECT_EQ(ws.log, std::vector<std::string>{"MsgBox ﾊﾞｰﾁｬﾝ情報"});
 }
 
@@ -41,16 +41,13 @@ TEST(FailureReport, ShowsNumberTextAndFileOnItsOwnLine) {
 
 TEST(FailureReport, HasATextForEveryErrorTheProgramRaises) {
     const std::pair<int, std::string_view> rows[] = {
-        {6, "オーバーフローしました。"},
-        {9, "インデックスが有効範囲にありません。"},
-        {53, "ファイルが見つかりません。"},
-        {62, "ファイルにこれ以上データがありません。"},
-        {70, "書き込みできません。"},
-        {75, "パス名が無効です。"},
-        {76, "パスが見つかりません。"},
-        {381, "プロパティの配列のインデックスが無効です。"},
+        {6, "オーバーフローしました。"},    {9, "インデックスが有効範囲にありません。"},
+        {53, "ファイルが見つかりません。"}, {62, "ファイルにこれ以上データがありません。"},
+        {70, "書き込みできません。"},       {75, "パス名が無効です。"},
+        {76, "パスが見つかりません。"},     {381, "プロパティの配列のインデックスが無効です。"},
     };
-    for (const auto& [number, text] : rows) EXPECT_EQ(ErrorText(number), text) << number;
+    for (const auto& [number, text] : rows)
+        EXPECT_EQ(ErrorText(number), text) << number;
 }
 
 TEST(FailureReport, AnUntrappedFailureInAHandlerIsReportedThenEndsWithStatusOne) {
@@ -84,17 +81,17 @@ TEST(Background, EachClickOnTheBareWindowSwitchesThePicture) {
         EXPECT_EQ(ws.windowPicture, expected[i]) << "click " << i + 1;
         EXPECT_EQ(form.backgroundOn, flags[i]) << "click " << i + 1;
     }
-    EXPECT_EQ(ws.log, (std::vector<std::string>{"SetPicture frmMain Back_1",
-                                                "SetPicture frmMain Back_2",
-                                                "SetPicture frmMain Back_1"}));
+    EXPECT_EQ(ws.log,
+              (std::vector<std::string>{"SetPicture frmMain Back_1", "SetPicture frmMain Back_2",
+                                        "SetPicture frmMain Back_1"}));
 }
 
 TEST(Design, TheRunTimeClientAreaIs369By238PixelsAt96Dpi) {
     EXPECT_EQ(TwipsToPixels(ClientWidthFor(5625), 96), 369);
     EXPECT_EQ(TwipsToPixels(ClientHeightFor(3945), 96), 238);
     // Twips to pixels at other densities, rounded to the nearest pixel.
-    const std::tuple<Twips, int, int> rows[] = {{15, 96, 1},    {5535, 144, 554}, {7, 96, 0},
-                                                {8, 96, 1},     {1440, 120, 120}, {293, 96, 20},
+    const std::tuple<Twips, int, int> rows[] = {{15, 96, 1},  {5535, 144, 554}, {7, 96, 0},
+                                                {8, 96, 1},   {1440, 120, 120}, {293, 96, 20},
                                                 {-15, 96, -1}};
     for (const auto& [twips, dpi, px] : rows) {
         EXPECT_EQ(TwipsToPixels(twips, dpi), px) << twips << " twips at " << dpi;

@@ -11,23 +11,40 @@ namespace {
 // The whole run, step by step; a wait shows as the pump being called.
 const std::vector<std::string> kRunWithBackgroundOff = {
     "Hide Label",
-    "SetTop Donpa 2280", "SetLeft Donpa 2400", "SetHeight Donpa 480", "SetWidth Donpa 480",
+    "SetTop Donpa 2280",
+    "SetLeft Donpa 2400",
+    "SetHeight Donpa 480",
+    "SetWidth Donpa 480",
     "Show Donpa",
     "DoEvents",
     "mciExecute play C:\\Tools\\Don.wav",
     "SetPicture Donpa Donpa_2",
     "DoEvents",
     "mciExecute play C:\\Tools\\Don.wav",
-    "SetTop Donpa 2040", "SetLeft Donpa 2280", "SetHeight Donpa 960", "SetWidth Donpa 960",
+    "SetTop Donpa 2040",
+    "SetLeft Donpa 2280",
+    "SetHeight Donpa 960",
+    "SetWidth Donpa 960",
     "DoEvents",
     "mciExecute play C:\\Tools\\Don.wav",
-    "SetTop Donpa 720", "SetLeft Donpa 1800", "SetHeight Donpa 1920", "SetWidth Donpa 1920",
+    "SetTop Donpa 720",
+    "SetLeft Donpa 1800",
+    "SetHeight Donpa 1920",
+    "SetWidth Donpa 1920",
     "SetBackColor 255",
-    "Hide ListBox", "Hide 終了", "Hide シャットダウン", "Hide キャンセル",
+    "Hide ListBox",
+    "Hide 終了",
+    "Hide シャットダウン",
+    "Hide キャンセル",
     "DoEvents",
-    "Show Label", "Hide Donpa",
-    "Show ListBox", "Show 終了", "Show シャットダウン", "Show キャンセル",
-    "SetHeight Donpa 480", "SetWidth Donpa 480",
+    "Show Label",
+    "Hide Donpa",
+    "Show ListBox",
+    "Show 終了",
+    "Show シャットダウン",
+    "Show キャンセル",
+    "SetHeight Donpa 480",
+    "SetWidth Donpa 480",
     "SetPicture Donpa Donpa_1",
     "SetBackColor " + std::to_string(kButtonFace),
 };
@@ -43,7 +60,7 @@ std::vector<std::string> Steps(const std::vector<std::string>& log) {
 }
 
 class Explosion : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ws.files["C:\\Tools\\Setup.ini"] = {"一,one\r\n二,two\r\n"};
         form.Raise(&frmMain::Form_Load);
@@ -170,7 +187,9 @@ struct PauseClick {
     Picture pictureAfter;
     Boolean16 flagAfter;
 };
-std::ostream& operator<<(std::ostream& os, const PauseClick& c) { return os << c.what; }
+std::ostream& operator<<(std::ostream& os, const PauseClick& c) {
+    return os << c.what;
+}
 
 class ExplosionBackgroundClick : public Explosion,
                                  public testing::WithParamInterface<PauseClick> {};
@@ -188,12 +207,11 @@ TEST_P(ExplosionBackgroundClick, InTheRedPauseLeavesPictureAndFlagAgreeing) {
     EXPECT_EQ(ws.backColor, kButtonFace);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ExplosionBackgroundClick,
-    testing::Values(PauseClick{"off: the picture shows over the red and stays", false,
-                               Picture::Swirl, Picture::Swirl, kTrue16},
-                    PauseClick{"on: the window is left without a picture", true, Picture::None,
-                               Picture::None, kFalse16}));
+INSTANTIATE_TEST_SUITE_P(Table, ExplosionBackgroundClick,
+                         testing::Values(PauseClick{"off: the picture shows over the red and stays",
+                                                    false, Picture::Swirl, Picture::Swirl, kTrue16},
+                                         PauseClick{"on: the window is left without a picture",
+                                                    true, Picture::None, Picture::None, kFalse16}));
 
 TEST_F(Explosion, ABackgroundClickInAnEarlierWaitTogglesAndIsPutBackAfter) {
     During(0, [&] { form.Raise(&frmMain::Form_Click); });
@@ -266,7 +284,8 @@ TEST(PlayCommandPath, ReadsThePathOfAPlayCommand) {
         {"", std::nullopt},
         {"play \"\"", std::nullopt},
     };
-    for (const auto& [command, path] : rows) EXPECT_EQ(PlayCommandPath(command), path) << command;
+    for (const auto& [command, path] : rows)
+        EXPECT_EQ(PlayCommandPath(command), path) << command;
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 
 namespace pikorina::test {
 
-std::string Name(ControlId id) { return std::string(Design(id).name); }
+std::string Name(ControlId id) {
+    return std::string(Design(id).name);
+}
 
 FakeWindowSystem::FakeWindowSystem() {
     for (const ControlDesign& d : kControls) {
@@ -25,7 +27,9 @@ void FakeWindowSystem::At(double monotonicTime, std::function<void()> event) {
     events_.emplace(monotonicTime, std::move(event));
 }
 
-void FakeWindowSystem::SetTimer(double seconds) { wallAtStart = seconds - monotonic; }
+void FakeWindowSystem::SetTimer(double seconds) {
+    wallAtStart = seconds - monotonic;
+}
 
 void FakeWindowSystem::SetWindowWidth(Twips width) {
     log.push_back("SetWidth frmMain " + std::to_string(width));
@@ -79,7 +83,9 @@ void FakeWindowSystem::SelectListItem(int index) {
     listIndex = index;
 }
 
-double FakeWindowSystem::Timer() const { return std::fmod(wallAtStart + monotonic, 86400.0); }
+double FakeWindowSystem::Timer() const {
+    return std::fmod(wallAtStart + monotonic, 86400.0);
+}
 
 void FakeWindowSystem::DoEvents(double maxWaitSeconds) {
     log.push_back("DoEvents");

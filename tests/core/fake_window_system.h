@@ -34,7 +34,7 @@ struct ControlState {
 };
 
 class FakeWindowSystem : public WindowSystem {
-public:
+  public:
     FakeWindowSystem();
 
     // The log: one line per operation, "Hide Label", "SetTop Donpa 2280", "DoEvents", ...
@@ -102,7 +102,7 @@ public:
     bool mciExecute(std::string_view command) override;
     [[noreturn]] void End(int exitStatus) override;
 
-private:
+  private:
     std::multimap<double, std::function<void()>> events_;
 };
 

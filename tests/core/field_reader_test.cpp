@@ -27,7 +27,9 @@ struct ReaderCase {
     std::string_view text;
     Records expected;
 };
-std::ostream& operator<<(std::ostream& os, const ReaderCase& c) { return os << c.what; }
+std::ostream& operator<<(std::ostream& os, const ReaderCase& c) {
+    return os << c.what;
+}
 
 class FieldReaderReads : public testing::TestWithParam<ReaderCase> {};
 
@@ -42,26 +44,37 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"three lines in file order",
                    "a,one\r\nb,two\r\nc,three\r\n",
                    {{"a", "one"}, {"b", "two"}, {"c", "three"}}},
-        ReaderCase{"LF and CR-only line ends", "a,1\nb,2\rc,3", {{"a", "1"}, {"b", "2"}, {"c", "3"}}},
+        ReaderCase{
+            "LF and CR-only line ends", "a,1\nb,2\rc,3", {{"a", "1"}, {"b", "2"}, {"c", "3"}}},
         ReaderCase{"a line end separates fields too", "a\n1\nb\n2\n", {{"a", "1"}, {"b", "2"}}},
         ReaderCase{"quoted name with a comma",
                    "\"目玉, 大きめ\",xeyes -geometry 200x200\r\n",
                    {{"目玉, 大きめ", "xeyes -geometry 200x200"}}},
         ReaderCase{"quoted field may span lines", "\"two\nlines\",cmd", {{"two\nlines", "cmd"}}},
-        ReaderCase{"blanks after the closing quote, then the comma",
-                   "\"a\"  \t,b", {{"a", "b"}}},
+        ReaderCase{"blanks after the closing quote, then the comma", "\"a\"  \t,b", {{"a", "b"}}},
         ReaderCase{"leading blanks and full-width spaces skipped, trailing blanks dropped",
-                   "  \t\xE3\x80\x80name \t,  cmd arg  \r\n", {{"name", "cmd arg"}}},
-        ReaderCase{"full-width space inside a field is kept", "a\xE3\x80\x80" "b,c",
-                   {{"a\xE3\x80\x80" "b", "c"}}},
+                   "  \t\xE3\x80\x80name \t,  cmd arg  \r\n",
+                   {{"name", "cmd arg"}}},
+        ReaderCase{"full-width space inside a field is kept",
+                   "a\xE3\x80\x80"
+                   "b,c",
+                   {{"a\xE3\x80\x80"
+                     "b",
+                     "c"}}},
         ReaderCase{"a quote inside an unquoted field is ordinary",
-                   "na\"me,cmd \"x y\"", {{"na\"me", "cmd \"x y\""}}},
+                   "na\"me,cmd \"x y\"",
+                   {{"na\"me", "cmd \"x y\""}}},
         ReaderCase{"blank lines between records and at the end",
-                   "\r\n\r\na,1\r\n\r\n  \r\nb,2\r\n\r\n\r\n", {{"a", "1"}, {"b", "2"}}},
+                   "\r\n\r\na,1\r\n\r\n  \r\nb,2\r\n\r\n\r\n",
+                   {{"a", "1"}, {"b", "2"}}},
         ReaderCase{"empty command field", "a,\nb,2", {{"a", ""}, {"b", "2"}}},
         ReaderCase{"an empty name", ",cmd", {{"", "cmd"}}},
-        ReaderCase{"Ctrl+Z ends the file", "a,1\r\n\x1A" "b", {{"a", "1"}}},
-        ReaderCase{"missing closing quote runs to the end", "a,\"cmd, with comma",
+        ReaderCase{"Ctrl+Z ends the file",
+                   "a,1\r\n\x1A"
+                   "b",
+                   {{"a", "1"}}},
+        ReaderCase{"missing closing quote runs to the end",
+                   "a,\"cmd, with comma",
                    {{"a", "cmd, with comma"}}},
         ReaderCase{"only blank lines hold no records", "\r\n \r\n\t\n", {}},
         ReaderCase{"empty file holds no records", "", {}},
@@ -71,7 +84,9 @@ struct FailingCase {
     const char* what;
     std::string_view text;
 };
-std::ostream& operator<<(std::ostream& os, const FailingCase& c) { return os << c.what; }
+std::ostream& operator<<(std::ostream& os, const FailingCase& c) {
+    return os << c.what;
+}
 
 class FieldReaderFails : public testing::TestWithParam<FailingCase> {};
 

@@ -12,7 +12,7 @@ constexpr const char* kJokeText = "ｴﾗｰが起きました。\r\n所詮は�
                                   "多分、ファイルの指定を間違えてると思うよ。";
 
 class Launch : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ws.files["C:\\Tools\\Setup.ini"] = {"一,one.exe\r\n二,two.exe -x\r\n三,three.exe a b\r\n"};
         form.Raise(&frmMain::Form_Load);
@@ -48,7 +48,9 @@ struct LaunchFailure {
     bool unstartable;
     int answer;
 };
-std::ostream& operator<<(std::ostream& os, const LaunchFailure& c) { return os << c.what; }
+std::ostream& operator<<(std::ostream& os, const LaunchFailure& c) {
+    return os << c.what;
+}
 
 class LaunchFails : public Launch, public testing::WithParamInterface<LaunchFailure> {};
 
@@ -67,14 +69,12 @@ TEST_P(LaunchFails, ShowsTheJokeBoxAndCarriesOn) {
     EXPECT_TRUE(ws.LogOf("End").empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, LaunchFails,
-                         testing::Values(LaunchFailure{"nothing selected", -1, false, kAnswerOk},
-                                         LaunchFailure{"index past the arrays", 3, false,
-                                                       kAnswerCancel},
-                                         LaunchFailure{"program cannot start, OK", 1, true,
-                                                       kAnswerOk},
-                                         LaunchFailure{"program cannot start, Cancel", 1, true,
-                                                       kAnswerCancel}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, LaunchFails,
+    testing::Values(LaunchFailure{"nothing selected", -1, false, kAnswerOk},
+                    LaunchFailure{"index past the arrays", 3, false, kAnswerCancel},
+                    LaunchFailure{"program cannot start, OK", 1, true, kAnswerOk},
+                    LaunchFailure{"program cannot start, Cancel", 1, true, kAnswerCancel}));
 
 } // namespace
 } // namespace pikorina::test

@@ -10,7 +10,7 @@ namespace {
 constexpr const char* kSetup = "C:\\Tools\\Setup.ini";
 
 class Load : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Module::launchNames.clear();
         Module::launchCommands.clear();
@@ -32,10 +32,10 @@ TEST_F(Load, FixesTheGeometryFirstInItsOrder) {
     ws.files[kSetup] = {"a,1"};
     ASSERT_EQ(Start(), std::nullopt);
     const std::vector<std::string> geometry(ws.log.begin(), ws.log.begin() + 8);
-    EXPECT_EQ(geometry, (std::vector<std::string>{
-                            "SetHeight frmMain 3945", "SetWidth frmMain 5625",
-                            "SetHeight ListBox 1860", "SetWidth ListBox 5125", "SetTop ListBox 120",
-                            "SetLeft ListBox 180", "SetTop Label 2280", "SetLeft Label 240"}));
+    EXPECT_EQ(geometry, (std::vector<std::string>{"SetHeight frmMain 3945", "SetWidth frmMain 5625",
+                                                  "SetHeight ListBox 1860", "SetWidth ListBox 5125",
+                                                  "SetTop ListBox 120", "SetLeft ListBox 180",
+                                                  "SetTop Label 2280", "SetLeft Label 240"}));
     EXPECT_EQ(ws.log[8], std::string("ReadFile ") + kSetup);
 }
 
@@ -84,10 +84,12 @@ TEST_F(Load, AFileThatShrankBetweenPassesLeavesEmptyTailElements) {
 struct StartFailure {
     const char* what;
     std::optional<std::string> content; // nothing: no file
-    int readError;                       // set instead of content when non-zero
+    int readError;                      // set instead of content when non-zero
     int number;
 };
-std::ostream& operator<<(std::ostream& os, const StartFailure& c) { return os << c.what; }
+std::ostream& operator<<(std::ostream& os, const StartFailure& c) {
+    return os << c.what;
+}
 
 class LoadFails : public Load, public testing::WithParamInterface<StartFailure> {};
 

@@ -10,7 +10,7 @@ namespace pikorina::test {
 namespace {
 
 class TimedWait : public testing::Test {
-protected:
+  protected:
     // Starts 時間待ち(n) with the wall clock reading t0; returns the seconds it took.
     double WaitFrom(double t0, std::int32_t n) {
         ws.SetTimer(t0);

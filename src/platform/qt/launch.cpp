@@ -1,0 +1,51 @@
+// Starting an entry's command line on Linux. There is no shell in between: the line is split
+// by the shell's quoting rules alone (see launcher/command_line.h), the program is looked up on
+// PATH, and it is started detached, so nothing in the line but its first word is ever run and
+// no child is left for us to reap.
+#include "app/errors.h"
+#include "launcher/command_line.h"
+#include "platform/qt/window.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <variant>
+
+namespace pikorina::qt {
+namespace {
+
+// The program a first word names, or an error number saying why it cannot be run.
+std::variant<QString, int> ResolveProgram(const QString& word) {
+    if (!word.contains('/')) {
+        const QString found = QStandardPaths::findExecutable(word);
+        if (found.isEmpty()) return kErrFileNotFound;
+        return found;
+    }
+    const QFileInfo info(word);
+    if (!info.exists()) return kErrFileNotFound;
+    if (info.isDir()) return kErrPathFileAccess;
+    if (!info.isExecutable()) return kErrPermissionDenied;
+    return info.absoluteFilePath();
+}
+
+} // namespace
+
+void Window::Shell(const std::string& commandLine) {
+    const auto words = SplitCommandLine(commandLine);
+    if (!words || words->empty()) throw RuntimeError(kErrInvalidCall);
+    const auto program = ResolveProgram(QString::fromStdString(words->front()));
+    if (const int* error = std::get_if<int>(&program)) throw RuntimeError(*error);
+
+    QStringList arguments;
+    for (auto word = words->begin() + 1; word != words->end(); ++word) {
+        arguments << QString::fromStdString(*word);
+    }
+    QProcess process;
+    process.setProgram(std::get<QString>(program));
+    process.setArguments(arguments);
+    // The started program gets our working directory and environment.
+    if (!process.startDetached()) throw RuntimeError(kErrFileNotFound);
+}
+
+} // namespace pikorina::qt
