@@ -18,7 +18,11 @@ void frmMain::終了_Click() {
         if (i < 0 || static_cast<std::size_t>(i) >= Module::launchCommands.size()) {
             throw RuntimeError(kErrSubscript);
         }
-        ws_.Shell(Module::launchCommands[static_cast<std::size_t>(i)]);
+        const std::string& command = Module::launchCommands[static_cast<std::size_t>(i)];
+        // No platform can pass a NUL on; cutting the line there would start something other
+        // than what the file says.
+        if (command.find('\0') != std::string::npos) throw RuntimeError(kErrInvalidCall);
+        ws_.Shell(command);
     } catch (const std::exception&) {
         ws_.MsgBox("ｴﾗｰが起きました。\r\n"
                    "所詮はジョークソフトです。\r\n"

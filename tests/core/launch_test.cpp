@@ -42,6 +42,14 @@ TEST_F(Launch, LeavesTheWindowAndSelectionAsTheyWere) {
     EXPECT_EQ(ws.listIndex, 1);
 }
 
+TEST_F(Launch, ACommandWithANulByteIsRefusedNotCutShort) {
+    Module::launchCommands[0] = std::string("one.exe\0; del *", 16);
+    form.Raise(&frmMain::終了_Click);
+    EXPECT_TRUE(ws.started.empty());
+    ASSERT_EQ(ws.boxes.size(), 1u);
+    EXPECT_EQ(ws.boxes[0].title, "鰓が出た象！");
+}
+
 struct LaunchFailure {
     const char* what;
     int listIndex;

@@ -1,0 +1,83 @@
+// Fuzzing what a user's Setup.ini and command lines can throw at the program. The first byte
+// of an input picks the target, the rest is the data:
+//   0: the field reader alone, record by record;
+//   1: the whole start-up load, through the fake window system;
+//   2: command-line splitting and the sound command's path.
+// Besides the sanitizers' checks, each target asserts what must hold for any input.
+#include "app/frmMain.h"
+#include "app/module.h"
+#include "effects/sound_command.h"
+#include "fake_window_system.h"
+#include "launcher/command_line.h"
+#include "launcher/field_reader.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+namespace {
+
+using namespace pikorina;
+
+void Require(bool condition) {
+    if (!condition) std::abort();
+}
+
+void ReadRecords(std::string_view text) {
+    FieldReader reader(text, "Setup.ini");
+    try {
+        std::size_t records = 0;
+        while (!reader.AtEnd()) {
+            std::string name, command;
+            reader.ReadRecord(name, command);
+            // Every record takes at least one byte, so the reader always gets to the end.
+            Require(++records <= text.size());
+        }
+    } catch (const RuntimeError& e) {
+        Require(e.number() == kErrInputPastEnd);
+    }
+}
+
+void Load(std::string_view text) {
+    test::FakeWindowSystem ws;
+    ws.files["C:\\Tools\\Setup.ini"] = {std::string(text)};
+    frmMain form(ws);
+    try {
+        form.Raise(&frmMain::Form_Load);
+        // Loaded: the list shows exactly the names, the first selected.
+        Require(!ws.listItems.empty());
+        Require(ws.listItems == Module::launchNames);
+        Require(Module::launchCommands.size() == Module::launchNames.size());
+        Require(ws.listIndex == 0);
+        form.Raise(&frmMain::終了_Click);
+        Require(ws.started.size() + ws.boxes.size() == 1);
+    } catch (const test::ProgramEnded& end) {
+        // Not loaded: one report, and the end.
+        Require(end.status == 1);
+        Require(ws.boxes.size() == 1 && ws.boxes[0].title == "ピコリナ");
+    }
+}
+
+void Split(std::string_view text) {
+    if (const auto words = SplitCommandLine(text)) {
+        std::size_t total = 0;
+        for (const std::string& w : *words)
+            total += w.size();
+        Require(total <= text.size());
+    }
+    if (const auto path = PlayCommandPath(text))
+        Require(!path->empty() && path->size() < text.size());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+    switch (data[0] % 3) {
+    case 0: ReadRecords(text); break;
+    case 1: Load(text); break;
+    default: Split(text); break;
+    }
+    return 0;
+}
