@@ -245,13 +245,14 @@ TEST_F(Clicks, OnTheWarningTextSetOffTheWholeExplosion) {
         bool labelShown, donpaShown, listShown;
         QColor bare;
         Picture donpa;
+        QWidget* focus;
     };
     std::vector<Seen> seen;
     int runs = 0;
     auto look = [&] {
         seen.push_back({window->IsShown(ControlId::Label), window->IsShown(ControlId::Donpa),
                         window->IsShown(ControlId::ListBox), Grab().pixelColor(bare),
-                        window->PictureOf(ControlId::Donpa)});
+                        window->PictureOf(ControlId::Donpa), QApplication::focusWidget()});
     };
     // While the first wait runs: look, then click where the hidden text was (outside the
     // picture) and on the picture itself.
@@ -273,6 +274,9 @@ TEST_F(Clicks, OnTheWarningTextSetOffTheWholeExplosion) {
     EXPECT_EQ(seen[1].bare, QColor(255, 0, 0)) << "the background picture was switched on";
     EXPECT_FALSE(seen[1].listShown);
     EXPECT_EQ(seen[1].donpa, Picture::Burst);
+    // No hidden button holds the focus in the red pause, or Enter would press it unseen.
+    EXPECT_EQ(seen[1].focus, window.get());
+    EXPECT_EQ(seen[2].focus, Child("ListBox"));
     EXPECT_TRUE(seen[2].labelShown);
     EXPECT_FALSE(seen[2].donpaShown);
     EXPECT_TRUE(seen[2].listShown);

@@ -239,10 +239,14 @@ void Window::SetHeight(ControlId id, Twips v) {
 void Window::SetVisible(ControlId id, bool visible) {
     State(id).visible = visible;
     if (QWidget* w = WidgetOf(id)) {
-        // Hiding the focused control sends the focus down the tab order, and after the
-        // explosion's red pause it would be left on キャンセル, where Enter quits. The focus goes
-        // back where it was when that control is shown again.
-        if (!visible && w->hasFocus() && !focusBeforeHiding_) focusBeforeHiding_ = w;
+        // Hiding the focused control would send the focus down the tab order, onto the next
+        // button, and when that is hidden too it stays there, hidden: Enter in the explosion's
+        // red pause would then press a button nobody sees, even キャンセル. So the window holds
+        // the focus while its control is hidden, and gives it back when the control returns.
+        if (!visible && w->hasFocus()) {
+            if (!focusBeforeHiding_) focusBeforeHiding_ = w;
+            setFocus(Qt::OtherFocusReason);
+        }
         w->setVisible(visible);
         if (visible && w == focusBeforeHiding_) {
             w->setFocus(Qt::OtherFocusReason);
