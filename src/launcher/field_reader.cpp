@@ -2,6 +2,10 @@
 
 #include "app/errors.h"
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 namespace pikorina {
 namespace {
 
@@ -10,6 +14,18 @@ constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80"; // U+3000 in UTF-
 bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
 }
+bool EndsUnquotedField(char c) {
+    return c == ',' || c == '\r' || c == '\n';
+}
+
+// Eight bytes at a time: the high bit of each byte of the result is set where the word holds
+// the byte b. Bits above the first match may be wrong (a borrow runs on); the first is exact.
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+constexpr std::uint64_t Matches(std::uint64_t word, char b) {
+    const std::uint64_t x = word ^ (kOnes * static_cast<unsigned char>(b));
+    return (x - kOnes) & ~x & kHighBits;
+}
 
 } // namespace
 
@@ -17,6 +33,11 @@ FieldReader::FieldReader(std::string_view text, std::string path)
     : text_(text.substr(0, text.find('\x1A'))), path_(std::move(path)) {}
 
 void FieldReader::SkipBlanks(bool lineEndsToo) {
+    // Most fields start at once: a printable byte that is not the lead of U+3000.
+    if (pos_ < text_.size()) {
+        const auto c = static_cast<unsigned char>(text_[pos_]);
+        if (c > ' ' && c != 0xE3) return;
+    }
     while (pos_ < text_.size()) {
         const char c = text_[pos_];
         if (c == ' ' || c == '\t' || (lineEndsToo && IsLineEnd(c))) {
@@ -41,7 +62,27 @@ bool FieldReader::AtEnd() {
     return pos_ >= text_.size();
 }
 
-std::string FieldReader::ReadField(bool firstOfRecord) {
+// The first comma or line end at or after `from`, or the end of the text. Launch lists are
+// read twice at start-up and may be long, so this is the reader's inner loop.
+std::size_t FieldReader::FindFieldEnd(std::size_t from) const {
+    const char* const data = text_.data();
+    const std::size_t size = text_.size();
+    std::size_t i = from;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 8 <= size; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, data + i, sizeof word);
+            const std::uint64_t hits =
+                Matches(word, ',') | Matches(word, '\r') | Matches(word, '\n');
+            if (hits != 0) return i + static_cast<std::size_t>(std::countr_zero(hits) / 8);
+        }
+    }
+    while (i < size && !EndsUnquotedField(data[i]))
+        ++i;
+    return i;
+}
+
+void FieldReader::ReadField(bool firstOfRecord, std::string& out) {
     SkipBlanks(firstOfRecord);
     if (pos_ >= text_.size()) throw RuntimeError(kErrInputPastEnd, path_);
 
@@ -50,9 +91,10 @@ std::string FieldReader::ReadField(bool firstOfRecord) {
         const std::size_t close = text_.find('"', start);
         if (close == std::string_view::npos) {
             pos_ = text_.size();
-            return std::string(text_.substr(start));
+            out.assign(text_.substr(start));
+            return;
         }
-        std::string field(text_.substr(start, close - start));
+        out.assign(text_.substr(start, close - start));
         pos_ = close + 1;
         while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t'))
             ++pos_;
@@ -61,27 +103,26 @@ std::string FieldReader::ReadField(bool firstOfRecord) {
         } else {
             SkipLineEnd();
         }
-        return field;
+        return;
     }
 
     const std::size_t start = pos_;
-    const std::size_t stop = text_.find_first_of(",\r\n", start);
-    const std::size_t end = stop == std::string_view::npos ? text_.size() : stop;
+    const std::size_t end = FindFieldEnd(start);
     std::size_t last = end;
     while (last > start && (text_[last - 1] == ' ' || text_[last - 1] == '\t'))
         --last;
+    out.assign(text_.substr(start, last - start));
     pos_ = end;
     if (pos_ < text_.size() && text_[pos_] == ',') {
         ++pos_;
     } else {
         SkipLineEnd();
     }
-    return std::string(text_.substr(start, last - start));
 }
 
 void FieldReader::ReadRecord(std::string& name, std::string& command) {
-    name = ReadField(true);
-    command = ReadField(false);
+    ReadField(true, name);
+    ReadField(false, command);
 }
 
 } // namespace pikorina

@@ -29,13 +29,15 @@ class FieldReader {
 
     // True when no record is left: only blank space and line ends remain.
     bool AtEnd();
-    // Reads one record's two fields; throws error 62 when the file ends before them.
+    // Reads one record's two fields; throws error 62 when the file ends before them. The
+    // strings are overwritten, so a caller reading many records can reuse their memory.
     void ReadRecord(std::string& name, std::string& command);
 
   private:
-    std::string ReadField(bool firstOfRecord);
+    void ReadField(bool firstOfRecord, std::string& out);
     void SkipBlanks(bool lineEndsToo);
     bool SkipLineEnd();
+    std::size_t FindFieldEnd(std::size_t from) const;
     std::string_view text_;
     std::size_t pos_ = 0;
     std::string path_;

@@ -110,5 +110,26 @@ INSTANTIATE_TEST_SUITE_P(Table, FieldReaderFails,
                                                      "leaves the arguments as a third field",
                                                      "a,\"C:\\Program Files\\x.exe\" /a"}));
 
+// The reader looks for a field's end eight bytes at a time; wherever the comma falls within a
+// word, and whatever bytes stand around it, the field must end exactly there.
+TEST(FieldReaderScan, FindsTheFieldEndAtEveryOffsetAmongAnyBytes) {
+    const std::string fillers[] = {"a", "-", "+", "\x0B", "\x0E", "\x01", "\x80", "\xFF", "\xE3"};
+    for (const std::string& filler : fillers) {
+        for (std::size_t length = 1; length <= 24; ++length) {
+            std::string name;
+            for (std::size_t i = 0; i < length; ++i)
+                name += filler;
+            for (const char* end : {",", "\r", "\n"}) {
+                const std::string text = "x" + name + end + "cmd" + filler + "\n";
+                const Records records = ReadAll(end[0] == ',' ? text : text + "c,d\n");
+                ASSERT_FALSE(records.empty());
+                EXPECT_EQ(records[0].first, "x" + name)
+                    << "filler " << int(static_cast<unsigned char>(filler[0])) << " length "
+                    << length << " end " << int(end[0]);
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace pikorina

@@ -1,0 +1,162 @@
+// The explosion in-process, on the real Qt window: the process's CPU time over the wall time of
+// whole sequences, and how long after its end mark each of the waits returns.
+//
+//   explosion_bench DON_WAV RUNS busy|pump
+//
+// The window runs its handlers against a stand-in window system that passes every call through
+// to the real window and watches the clock calls of 時間待ち: a wait reads the midnight clock
+// once (its start t0, from which the end mark is computed) and then the monotonic clock before
+// every check, so the last monotonic reading of a wait is the one that ended it. In "busy" mode
+// the stand-in also replaces the pump with the obvious loop: QCoreApplication::processEvents()
+// over and over until the time is up, never sleeping. That is the reference for the CPU figure.
+//
+// Prints one line per run: "run WALL_S CPU_S" and one per wait: "wait N LATE_MS PUMPS".
+#include "app/frmMain.h"
+#include "app/module.h"
+#include "platform/qt/window.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+using pikorina::ControlId;
+using pikorina::OleColor;
+using pikorina::TextEncoding;
+using pikorina::Twips;
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+struct Wait {
+    double t0 = 0;      // the midnight clock at the start
+    double m0 = NAN;    // the first monotonic reading
+    double mLast = NAN; // the last one: the reading that ended the wait
+    int pumps = 0;      // calls of the pump
+};
+
+class Watching final : public pikorina::WindowSystem {
+  public:
+    Watching(pikorina::qt::Window& w, bool busy) : w_(w), busy_(busy) {}
+    // Timer() and MonotonicSeconds() are const in the interface; the record is the watcher's own.
+    mutable std::vector<Wait> waits;
+
+    void SetWindowWidth(Twips v) override { w_.SetWindowWidth(v); }
+    void SetWindowHeight(Twips v) override { w_.SetWindowHeight(v); }
+    OleColor BackColor() const override { return w_.BackColor(); }
+    void SetBackColor(OleColor c) override { w_.SetBackColor(c); }
+    void SetWindowPicture(ControlId i) override { w_.SetWindowPicture(i); }
+    void SetLeft(ControlId c, Twips v) override { w_.SetLeft(c, v); }
+    void SetTop(ControlId c, Twips v) override { w_.SetTop(c, v); }
+    void SetWidth(ControlId c, Twips v) override { w_.SetWidth(c, v); }
+    void SetHeight(ControlId c, Twips v) override { w_.SetHeight(c, v); }
+    void SetVisible(ControlId c, bool v) override { w_.SetVisible(c, v); }
+    void SetImagePicture(ControlId t, ControlId s) override { w_.SetImagePicture(t, s); }
+    void AddListItems(std::span<const std::string> items) override { w_.AddListItems(items); }
+    void SelectListItem(int i) override { w_.SelectListItem(i); }
+    int ListIndex() const override { return w_.ListIndex(); }
+    double Timer() const override {
+        const double t = w_.Timer();
+        waits.push_back({t});
+        return t;
+    }
+    double MonotonicSeconds() const override {
+        const double m = w_.MonotonicSeconds();
+        if (!waits.empty()) {
+            Wait& wait = waits.back();
+            (std::isnan(wait.m0) ? wait.m0 : wait.mLast) = m;
+        }
+        return m;
+    }
+    void DoEvents(double maxWaitSeconds) override {
+        if (!waits.empty()) ++waits.back().pumps;
+        if (!busy_) return w_.DoEvents(maxWaitSeconds);
+        const double until = w_.MonotonicSeconds() + maxWaitSeconds;
+        while (w_.MonotonicSeconds() < until)
+            QCoreApplication::processEvents();
+    }
+    int MsgBox(std::string_view text, int style, std::string_view title) override {
+        return w_.MsgBox(text, style, title);
+    }
+    std::string AppPath() const override { return w_.AppPath(); }
+    std::string_view PathSeparator() const override { return w_.PathSeparator(); }
+    std::string ReadFile(const std::string& path) override { return w_.ReadFile(path); }
+    std::string DecodeText(std::string_view bytes, TextEncoding e) const override {
+        return w_.DecodeText(bytes, e);
+    }
+    void Shell(const std::string& commandLine) override { w_.Shell(commandLine); }
+    bool mciExecute(std::string_view command) override { return w_.mciExecute(command); }
+    [[noreturn]] void End(int exitStatus) override { w_.End(exitStatus); }
+
+  private:
+    pikorina::qt::Window& w_;
+    bool busy_;
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: explosion_bench DON_WAV RUNS busy|pump\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    pikorina::qt::SetUpApplication(app);
+    const QString donWav = QString::fromLocal8Bit(argv[1]);
+    const int runs = std::atoi(argv[2]);
+    const bool busy = std::string_view(argv[3]) == "busy";
+
+    QTemporaryDir dir;
+    {
+        QFile setup(dir.filePath("Setup.ini"));
+        if (!setup.open(QIODevice::WriteOnly)) return 1;
+        for (int i = 0; i < 10; ++i)
+            setup.write("\"時計\",xclock -update 1\n");
+    }
+    if (!donWav.isEmpty() && !QFile::copy(donWav, dir.filePath("Don.wav"))) return 1;
+
+    pikorina::qt::Window window(dir.path());
+    Watching watching(window, busy);
+    pikorina::frmMain form(watching);
+    window.Attach(form);
+    form.Raise(&pikorina::frmMain::Form_Load);
+    window.ShowCentred();
+    if (!QTest::qWaitForWindowExposed(&window)) return 1;
+    QTest::qWait(200);
+
+    static constexpr int kSeconds[] = {1, 1, 1, 2};
+    for (int run = 0; run < runs; ++run) {
+        watching.waits.clear();
+        const double cpu0 = CpuSeconds();
+        const double wall0 = window.MonotonicSeconds();
+        form.Raise(&pikorina::frmMain::Label_Click);
+        const double wall = window.MonotonicSeconds() - wall0;
+        const double cpu = CpuSeconds() - cpu0;
+        std::printf("run %.6f %.6f\n", wall, cpu);
+        if (watching.waits.size() != 4) {
+            std::fprintf(stderr, "explosion_bench: %zu waits, not 4\n", watching.waits.size());
+            return 1;
+        }
+        for (std::size_t i = 0; i < 4; ++i) {
+            const Wait& w = watching.waits[i];
+            const double endMark = std::nearbyint(w.t0 + kSeconds[i]);
+            const double ended = w.t0 + (w.mLast - w.m0);
+            std::printf("wait %d %.3f %d\n", kSeconds[i], (ended - endMark) * 1000.0, w.pumps);
+        }
+        std::fflush(stdout);
+    }
+    return 0;
+}

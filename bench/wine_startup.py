@@ -1,0 +1,68 @@
+"""Start-up to first paint of the Windows program under Wine, against a bare Win32 window
+(bench/win32_floor.cpp), timed like the Linux rows: hyperfine runs each program with the
+first-paint shim preloaded, which ends the process once Wine's X11 driver has put the window's
+image on the server. Wine's own server and helper processes are started once beforehand,
+without the shim, and stopped afterwards, so every timed run starts warm, as a user's would.
+"""
+import os
+import shutil
+import statistics
+import subprocess
+import tempfile
+from pathlib import Path
+
+import measure
+
+ROOT = Path(__file__).resolve().parent.parent
+WINE = "/usr/lib/wine/wine64"
+
+
+def wine_env(build):
+    """The environment tools/wine-prefix writes, applied to ours, without the shim."""
+    folder = build / "wine"
+    if not (folder / "prefix").exists():
+        measure.log("setting up a Wine prefix (once)")
+        subprocess.run([ROOT / "tools" / "wine-prefix", folder], check=True,
+                       stdout=subprocess.DEVNULL)
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("LD_PRELOAD", "PIKORINA_BENCH_PAINT_DEADLINE")}
+    for line in (folder / "env").read_text().splitlines():
+        if line.startswith("export "):
+            key, value = line[len("export "):].split("=", 1)
+            env[key] = value.strip("'")
+        elif line.startswith("unset "):
+            for key in line.split()[1:]:
+                env.pop(key, None)
+    return env
+
+
+def row(build, exe, floor_exe):
+    measure.log("start-up under Wine, program and bare Win32 window")
+    env = wine_env(build)
+    folder = Path(tempfile.mkdtemp(prefix="pikorina-bench-wine-"))
+    try:
+        shutil.copy2(exe, folder / "pikorina.exe")
+        subprocess.run([build / "make_setup", "10", folder / "Setup.ini"], check=True)
+        subprocess.run(["wineserver", "-p"], env=env, check=True)
+        subprocess.run([WINE, "wineboot"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        timed = dict(env, LD_PRELOAD=str(build / "first_paint.so"),
+                     PIKORINA_BENCH_PAINT_DEADLINE="60")
+        ours_cmd, floor_cmd = [WINE, str(folder / "pikorina.exe")], [WINE, str(floor_exe)]
+        t_ours, t_floor = [], []
+        for i in range(measure.START_ROUNDS):
+            pair = [floor_cmd, ours_cmd] if i % 2 == 0 else [ours_cmd, floor_cmd]
+            times = measure.hyperfine(pair, measure.START_RUNS, warmup=2, env=timed)
+            a, b = (times[0], times[1]) if i % 2 == 0 else (times[1], times[0])
+            t_floor += a
+            t_ours += b
+    finally:
+        subprocess.run(["wineserver", "-k"], env=env)
+        subprocess.run(["wineserver", "-w"], env=env)
+        shutil.rmtree(folder, ignore_errors=True)
+    m_ours, m_floor = statistics.median(t_ours), statistics.median(t_floor)
+    ratio = m_ours / m_floor
+    return ["1", f"Start-up to first paint, Windows program under Wine, 10 entries "
+            f"(median of {len(t_ours)})", measure.ms(m_ours),
+            f"bare Win32 window {measure.ms(m_floor)}", f"{ratio:.2f}x", "≤ 1.2x",
+            "yes" if ratio <= 1.2 else "**no**"]

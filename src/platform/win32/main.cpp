@@ -1,0 +1,13 @@
+// The Windows program: the window is created hidden, its load handler runs, and only then is it
+// shown. A failure during the load is reported and ends the program before anything is shown.
+#include "app/frmMain.h"
+#include "platform/win32/window.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    pikorina::win32::Window window(instance);
+    pikorina::frmMain form(window);
+    window.Attach(form);
+    form.Raise(&pikorina::frmMain::Form_Load);
+    window.ShowCentred();
+    return window.Run();
+}
