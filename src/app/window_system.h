@@ -29,7 +29,9 @@ inline constexpr int kControlCount = 10;
 
 // How a launch list's bytes are to be read.
 enum class TextEncoding {
-    Utf8, // the file said so with a byte-order mark
+    Utf8,    // the file said so with a byte-order mark
+    Utf16LE, // likewise; what Windows editors save as "Unicode"
+    Utf16BE,
     Ansi, // the system's code page, or the front end's best guess where it has none
 };
 

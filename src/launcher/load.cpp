@@ -13,13 +13,22 @@
 namespace pikorina {
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// A byte-order mark says how the file is encoded, and is not part of the first name.
+struct ByteOrderMark {
+    std::string_view bytes;
+    TextEncoding encoding;
+};
+constexpr ByteOrderMark kMarks[] = {{"\xEF\xBB\xBF", TextEncoding::Utf8},
+                                    {"\xFF\xFE", TextEncoding::Utf16LE},
+                                    {"\xFE\xFF", TextEncoding::Utf16BE}};
 
 std::string ReadLaunchText(WindowSystem& ws, const std::string& path) {
     const std::string bytes = ws.ReadFile(path);
     const std::string_view view(bytes);
-    if (view.starts_with(kUtf8Bom)) {
-        return ws.DecodeText(view.substr(kUtf8Bom.size()), TextEncoding::Utf8);
+    for (const ByteOrderMark& mark : kMarks) {
+        if (view.starts_with(mark.bytes)) {
+            return ws.DecodeText(view.substr(mark.bytes.size()), mark.encoding);
+        }
     }
     return ws.DecodeText(view, TextEncoding::Ansi);
 }

@@ -125,6 +125,7 @@ std::string FakeWindowSystem::ReadFile(const std::string& path) {
 
 std::string FakeWindowSystem::DecodeText(std::string_view bytes, TextEncoding encoding) const {
     decodedAs.push_back(encoding);
+    decodedBytes.emplace_back(bytes);
     return std::string(bytes);
 }
 

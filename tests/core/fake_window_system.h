@@ -66,6 +66,7 @@ class FakeWindowSystem : public WindowSystem {
     std::map<std::string, std::deque<std::string>> files;
     std::map<std::string, int> fileErrors; // path -> error number on reading
     mutable std::vector<TextEncoding> decodedAs;
+    mutable std::vector<std::string> decodedBytes;
 
     // Commands that fail to start, and what happens when a box is shown.
     std::vector<std::string> unstartable;

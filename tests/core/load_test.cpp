@@ -68,6 +68,28 @@ TEST_F(Load, ByteOrderMarkMeansUtf8AndIsNotPartOfTheName) {
     EXPECT_EQ(ws.decodedAs, (std::vector<TextEncoding>{TextEncoding::Utf8, TextEncoding::Utf8}));
 }
 
+TEST_F(Load, AUtf16MarkSaysWhichByteOrder) {
+    const std::pair<std::string, TextEncoding> rows[] = {
+        {std::string("\xFF\xFE"
+                     "a\0,\0b\0",
+                     8),
+         TextEncoding::Utf16LE},
+        {std::string("\xFE\xFF\0a\0,\0b", 8), TextEncoding::Utf16BE}};
+    for (const auto& [bytes, encoding] : rows) {
+        FakeWindowSystem fresh;
+        fresh.files[kSetup] = {bytes};
+        frmMain other(fresh);
+        try {
+            other.Raise(&frmMain::Form_Load);
+        } catch (const ProgramEnded&) {
+            // The fake does not decode UTF-16; only which decoding was asked for matters here.
+        }
+        ASSERT_FALSE(fresh.decodedAs.empty());
+        EXPECT_EQ(fresh.decodedAs[0], encoding);
+        EXPECT_EQ(fresh.decodedBytes[0], bytes.substr(2)) << "the mark is not part of the text";
+    }
+}
+
 TEST_F(Load, WithoutMarkReadsTheSystemCodePage) {
     ws.files[kSetup] = {"name,cmd"};
     ASSERT_EQ(Start(), std::nullopt);

@@ -86,6 +86,14 @@ INSTANTIATE_TEST_SUITE_P(
                 {"電\uFFFD"},
                 {"x\xEF\xBF\xBD"}},
         ListRow{"CR-only line ends", "a,1\rb,2\r", false, 0, {"a", "b"}, {"1", "2"}},
+        ListRow{"UTF-16 little-endian, as Windows editors save \"Unicode\"",
+                QByteArray("\xFF\xFE\xFB\x96,\0x\0\r\0\n\0", 12),
+                false,
+                0,
+                {"電"},
+                {"x"}},
+        ListRow{
+            "UTF-16 big-endian", QByteArray("\xFE\xFF\x96\xFB\0,\0x", 8), false, 0, {"電"}, {"x"}},
         ListRow{
             "UTF-8 byte-order mark", "\xEF\xBB\xBF電卓,xcalc\r\n", false, 0, {"電卓"}, {"xcalc"}}));
 

@@ -70,6 +70,9 @@ TEST_F(Services, DecodeTextReadsTheCodePageOrUtf8AndMarksWhatItCannotRead) {
         {"UTF-8 with a stray byte", "a\xFFz", TextEncoding::Utf8, "a\xEF\xBF\xBDz"},
         {"UTF-8 outside the BMP", "\xF0\x9F\x92\xA5", TextEncoding::Utf8, "\xF0\x9F\x92\xA5"},
         {"nothing", "", TextEncoding::Ansi, ""},
+        {"UTF-16 little-endian", std::string("\xFB\x96,\0", 4), TextEncoding::Utf16LE, "電,"},
+        {"UTF-16 big-endian", std::string("\x96\xFB\0,", 4), TextEncoding::Utf16BE, "電,"},
+        {"UTF-16 cut short", std::string("a\0b", 3), TextEncoding::Utf16LE, "a\xEF\xBF\xBD"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(window_->DecodeText(c.bytes, c.encoding), c.utf8) << c.what;

@@ -38,6 +38,12 @@ std::string Window::ReadFile(const std::string& path) {
 // Bytes the code page has no character for become U+FFFD rather than failing the load.
 std::string Window::DecodeText(std::string_view bytes, TextEncoding encoding) const {
     const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE) {
+        QStringDecoder utf16(encoding == TextEncoding::Utf16LE ? QStringDecoder::Utf16LE
+                                                               : QStringDecoder::Utf16BE,
+                             QStringConverter::Flag::Stateless);
+        return QString(utf16.decode(view)).toStdString();
+    }
     // Stateless: an incomplete character at the very end is an error, not input held back.
     QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     const QString asUtf8 = utf8.decode(view);

@@ -132,8 +132,26 @@ std::string Window::ReadFile(const std::string& path) {
 }
 
 std::string Window::DecodeText(std::string_view bytes, TextEncoding encoding) const {
-    // Ansi is the system's code page: 932 on a Japanese system.
-    return Narrow(DecodeCodePage(bytes, encoding == TextEncoding::Utf8 ? CP_UTF8 : CP_ACP));
+    switch (encoding) {
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE: {
+        const bool little = encoding == TextEncoding::Utf16LE;
+        std::wstring text;
+        text.reserve(bytes.size() / 2 + 1);
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            const auto first = static_cast<unsigned char>(bytes[i]);
+            const auto second = static_cast<unsigned char>(bytes[i + 1]);
+            text += static_cast<wchar_t>(little ? first | second << 8 : first << 8 | second);
+        }
+        if (bytes.size() % 2 != 0) text += L'\uFFFD'; // half a character at the end
+        // Narrow turns a lone surrogate into U+FFFD.
+        return Narrow(text);
+    }
+    case TextEncoding::Utf8: return Narrow(DecodeCodePage(bytes, CP_UTF8));
+    case TextEncoding::Ansi: break;
+    }
+    // The system's code page: 932 on a Japanese system.
+    return Narrow(DecodeCodePage(bytes, CP_ACP));
 }
 
 } // namespace pikorina::win32
