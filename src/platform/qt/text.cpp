@@ -44,10 +44,13 @@ std::string Window::DecodeText(std::string_view bytes, TextEncoding encoding) co
                              QStringConverter::Flag::Stateless);
         return QString(utf16.decode(view)).toStdString();
     }
-    // Stateless: an incomplete character at the very end is an error, not input held back.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-    const QString asUtf8 = utf8.decode(view);
-    if (encoding == TextEncoding::Utf8 || !utf8.hasError()) return asUtf8.toStdString();
+    // Valid UTF-8 is already what the program wants: no round trip through QString.
+    if (view.isValidUtf8()) return std::string(bytes);
+    if (encoding == TextEncoding::Utf8) {
+        // Stateless: an incomplete character at the very end is an error, not input held back.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+        return QString(utf8.decode(view)).toStdString();
+    }
     // The codec stands its substitution character U+001A in for bytes it cannot map, which
     // would read as Ctrl+Z, the end of the file. A real Ctrl+Z byte is never part of a double
     // byte character, so each stretch between real ones is decoded alone and its substitutes
