@@ -380,7 +380,10 @@ int Window::MsgBox(std::string_view text, int style, std::string_view title) {
         box.setEscapeButton(QMessageBox::Ok);
     }
     box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Cancel ? kAnswerCancel : kAnswerOk;
+    const int answer = box.exec() == QMessageBox::Cancel ? kAnswerCancel : kAnswerOk;
+    // Without a window manager nobody hands the keyboard back when the box goes away.
+    if (isVisible()) activateWindow();
+    return answer;
 }
 
 void Window::End(int exitStatus) {

@@ -1,0 +1,917 @@
+"""The checks, as a user would make them: start the program from its folder, look at its window,
+click and type, and see what was started or how it ended."""
+
+import collections
+import os
+import time
+
+import artwork
+import desktop
+from app import ERROR_TITLE, INFO_TITLE, MAIN_TITLE, REPORT_TITLE
+from artwork import BUTTONS, CANCEL_BUTTON, EXIT_BUTTON, FRAMES, LABEL, LIST
+from desktop import Failure, is_dark
+from suite import group, table
+
+SWIRL = artwork.Swirl()
+DYNAMITE = artwork.Icon(artwork.DYNAMITE)
+BURST = artwork.Icon(artwork.BURST)
+RED = (255, 0, 0)
+
+# The list used by most checks: each entry starts marker-prog with a tag of its own, except the
+# fourth, which names a program that does not exist. No shell runs the command lines, so the
+# last one's metacharacters are plain arguments.
+META_ARGS = [";", "touch", "PWNED", "|", "touch", "PWNED2", "&&", "touch", "PWNED3",
+             "$(touch", "PWNED4)", "`touch", "PWNED5`", ">", "PWNED6"]
+LAUNCH_LIST = (
+    '"一番目",marker-prog first alpha\n'
+    '"二番目",marker-prog second "two words" \'single quoted\'\n'
+    '"三番目, 引用符付き",marker-prog third x\\ y\n'
+    '"存在しないプログラム",pikorina-e2e-no-such-program --flag\n'
+    '"記号",marker-prog meta ' + " ".join(META_ARGS) + "\n"
+)
+LAUNCH_ITEMS = 5
+
+
+def expected_args(t, tag):
+    return META_ARGS if tag == "meta" else t.session.program.expected[tag]
+
+
+def is_grey(rgb, low=170):
+    return max(rgb) - min(rgb) <= 12 and min(rgb) >= low
+
+
+def is_whiteish(rgb):
+    return min(rgb) >= 235
+
+
+def where(point):
+    return f"at ({point[0]}, {point[1]})"
+
+
+# ---------------------------------------------------------------------------------------------
+# Reading the window's state off a screenshot
+
+
+def list_bands(img):
+    """The highlighted rows of the list: (top, height, colour) for each band of rows whose
+    right-hand part (beyond any item text) is mostly one colour that is not the list's white
+    (mostly: the focus rectangle's dotted edges run through the band's first and last rows)."""
+    x0, y0, w, h = LIST
+    bands, current = [], None
+    for y in range(y0 + 1, y0 + h - 1):
+        colours = collections.Counter(img.pixel(x, y) for x in range(x0 + 160, x0 + w - 6, 3))
+        colour, n = colours.most_common(1)[0]
+        highlighted = n >= 0.4 * sum(colours.values()) and not is_whiteish(colour) \
+            and max(colour) - min(colour) >= 60
+        if highlighted and current and current[2] == colour and current[0] + current[1] == y:
+            current[1] += 1
+        elif highlighted:
+            current = [y, 1, colour]
+            bands.append(current)
+        else:
+            current = None
+    return [tuple(b) for b in bands]
+
+
+def selected_row(img):
+    """The row of the list shown selected, and the row height, from the one highlighted band."""
+    bands = list_bands(img)
+    if len(bands) != 1:
+        raise Failure(f"expected one highlighted row in the list, found {len(bands)}: {bands}")
+    top, height, _ = bands[0]
+    if not 9 <= height <= 30:
+        raise Failure(f"the highlighted row is {height} px high; a list row should be 9-30 px")
+    return (top - (LIST[1] + 2)) // height, height
+
+
+def text_lines(img, r):
+    """Rows of `r` holding dark (text) pixels, grouped into lines: [(top, bottom, count)]."""
+    x0, y0, w, h = r
+    lines = []
+    for y in range(y0, y0 + h):
+        n = sum(1 for x in range(x0, x0 + w) if is_dark(img.pixel(x, y)))
+        if n and lines and lines[-1][1] == y - 1:
+            lines[-1][1] = y
+            lines[-1][2] += n
+        elif n:
+            lines.append([y, y, n])
+    return [tuple(line) for line in lines]
+
+
+def glyph_cells(img, r, line):
+    """The ink of one text line cut into cells at blank columns, each cell as a bitmap."""
+    x0, _, w, _ = r
+    top, bottom, _ = line
+    cells, current = [], []
+    for x in range(x0, x0 + w):
+        column = tuple(is_dark(img.pixel(x, y)) for y in range(top, bottom + 1))
+        if any(column):
+            current.append(column)
+        elif current:
+            cells.append(tuple(current))
+            current = []
+    if current:
+        cells.append(tuple(current))
+    return cells
+
+
+def expect_picture(img, frame, icon, background, what):
+    """The explosion picture at the frame's rectangle, scaled as the frame says, its transparent
+    pixels showing `background` (a colour, or a function of the point)."""
+    (x0, y0, w, h), scale = FRAMES[frame]
+    wrong, first = 0, None
+    for y in range(h):
+        for x in range(w):
+            expected = icon.pixel(x // scale, y // scale)
+            if expected is None:
+                expected = background(x0 + x, y0 + y) if callable(background) else background
+            seen = img.pixel(x0 + x, y0 + y)
+            if seen != expected:
+                wrong += 1
+                first = first or ((x0 + x, y0 + y), seen, expected)
+    if wrong > 0.02 * w * h:
+        p, seen, expected = first
+        raise Failure(f"{what}: {wrong} of {w * h} pixels of the {w}x{h} picture at "
+                      f"({x0}, {y0}) differ from the artwork; first {where(p)}: {seen}, "
+                      f"expected {expected}")
+
+
+def expect_bare(img, expected, what, points=None, besides=None):
+    """Every bare point of the window (outside the rectangle `besides`) shows `expected` (a
+    colour, or a function of the point)."""
+    points = points or artwork.bare_points()
+    if besides:
+        points = [p for p in points if not artwork.inside(p, besides)]
+    wrong = [(p, img.pixel(*p)) for p in points
+             if img.pixel(*p) != (expected(*p) if callable(expected) else expected)]
+    if len(wrong) > 0.01 * len(points):
+        p, seen = wrong[0]
+        want = expected(*p) if callable(expected) else expected
+        raise Failure(f"{what}: {len(wrong)} of {len(points)} bare points differ; first "
+                      f"{where(p)}: {seen}, expected {want}")
+
+
+def expect_same(img, before, what, tolerance=0):
+    count, box = img.diff(before)
+    if count > tolerance:
+        raise Failure(f"{what}: {count} pixels differ from the screenshot before, within "
+                      f"{box} (x0, y0, x1, y1)")
+
+
+def expect_as_before(img, before, what):
+    """The window looks as in `before`, except that the focus rectangle may have moved: pixels
+    may differ only within the selected row, and the same row must still be selected."""
+    count, box = img.diff(before)
+    if count == 0:
+        return
+    row, height = selected_row(before)
+    top = LIST[1] + 2 + row * height
+    band = (LIST[0], top - 1, LIST[2], height + 2)
+    if not (artwork.inside(box[:2], band) and artwork.inside(box[2:], band)):
+        raise Failure(f"{what}: {count} pixels differ from the screenshot before, within {box} "
+                      f"(x0, y0, x1, y1)")
+    now, _ = selected_row(img)
+    if now != row:
+        raise Failure(f"{what}: row {now} is selected, before it was row {row}")
+
+
+def crop(img, r):
+    return img.crop(*r)
+
+
+def face_colour(img):
+    """The window's plain background: the colour of the top-left corner, checked to be grey."""
+    colour = img.pixel(2, 2)
+    if not is_grey(colour):
+        raise Failure(f"the bare window at (2, 2) is {colour}, not a grey button face")
+    return colour
+
+
+def label_shows_text(img, what):
+    lines = text_lines(img, LABEL)
+    if len(lines) != 3:
+        raise Failure(f"{what}: the warning text should take three lines; dark pixels in the "
+                      f"label's area form {len(lines)} lines {[(t, b) for t, b, _ in lines]}")
+
+
+# ---------------------------------------------------------------------------------------------
+# The window at start
+
+WINDOW_CHECKS = ["title and client size", "centred on the screen", "list: white, first row selected",
+                 "warning text in three lines", "warning text is Japanese glyphs, not boxes",
+                 "buttons: framed, with captions", "no explosion picture at start",
+                 "keyboard focus is in the window"]
+
+
+@group("main window", WINDOW_CHECKS)
+def main_window(t):
+    app = t.start(LAUNCH_LIST)
+    wid = app.wait_main()
+    desktop.park_mouse()
+    time.sleep(0.2)
+    img = desktop.screenshot(wid)
+
+    def title_and_size():
+        info = desktop.window_info(wid)
+        if info["title"] != MAIN_TITLE:
+            raise Failure(f"title {info['title']!r}, expected {MAIN_TITLE!r}")
+        size = (info["width"], info["height"])
+        if t.session.program.draws_own_frame:  # the X window is the framed window
+            want, what = (artwork.OUTER_W, artwork.OUTER_H), "framed window"
+        else:
+            want, what = (artwork.CLIENT_W, artwork.CLIENT_H), "client area"
+        if size != want:
+            raise Failure(f"{what} {size[0]} x {size[1]}, expected {want[0]} x {want[1]}")
+    t.check("title and client size", title_and_size)
+
+    def centred():
+        info = desktop.window_info(wid)
+        extents = desktop.frame_extents(wid)
+        if extents:
+            left, right, top, bottom = extents
+            x, y = info["x"] - left, info["y"] - top
+            w, h = info["width"] + left + right, info["height"] + top + bottom
+            centre = (x + w / 2, y + h / 2)
+            what = f"the framed window {w}x{h}+{x}+{y}"
+        elif t.session.wm and not t.session.program.draws_own_frame:
+            raise Failure("the window manager reports no frame for the window")
+        else:
+            # Nothing frames the window: its top-left corner is where the program put the
+            # outer window (Wine draws the frame into it; a bare Qt window has none).
+            x, y = info["x"], info["y"]
+            centre = (x + artwork.OUTER_W / 2, y + artwork.OUTER_H / 2)
+            what = (f"the unframed window at +{x}+{y} (centre of its {artwork.OUTER_W}x"
+                    f"{artwork.OUTER_H} outer size)")
+        dx, dy = centre[0] - desktop.SCREEN_W / 2, centre[1] - desktop.SCREEN_H / 2
+        if abs(dx) > 4 or abs(dy) > 4:
+            raise Failure(f"{what} is centred at {centre}, {dx:+.1f}, {dy:+.1f} px from the "
+                          f"screen's centre")
+    t.check("centred on the screen", centred)
+
+    def list_area():
+        row, height = selected_row(img)
+        if row != 0:
+            raise Failure(f"row {row} is shown selected, expected the first")
+        x0, y0, w, h = LIST
+        below = y0 + 2 + LAUNCH_ITEMS * height + 2
+        points = [(x, y) for y in range(below, y0 + h - 3, 3) for x in range(x0 + 3, x0 + w - 3, 5)]
+        grey = [p for p in points if not is_whiteish(img.pixel(*p))]
+        if not points or grey:
+            raise Failure(f"the list's empty part should be white; {len(grey)} of {len(points)} "
+                          f"points are not, first {where(grey[0])}: {img.pixel(*grey[0])}"
+                          if grey else "no empty part of the list below its items")
+        lines = text_lines(img, (x0 + 3, y0 + 2, w - 6, below - y0 - 2))
+        if len(lines) < LAUNCH_ITEMS - 1:  # the selected item's text is light on the highlight
+            raise Failure(f"expected dark item text in {LAUNCH_ITEMS - 1} rows of the list, "
+                          f"found {len(lines)} lines")
+    t.check("list: white, first row selected", list_area)
+
+    def three_lines():
+        label_shows_text(img, "at start")
+        ink = sum(n for _, _, n in text_lines(img, LABEL))
+        if not 600 <= ink <= 5000:
+            raise Failure(f"{ink} dark pixels in the warning text; its 90-odd characters should "
+                          f"give 600-5000")
+    t.check("warning text in three lines", three_lines)
+
+    def glyphs():
+        cells = [c for line in text_lines(img, LABEL) for c in glyph_cells(img, LABEL, line)]
+        if len(cells) < 40:
+            raise Failure(f"only {len(cells)} separate glyphs in the warning text")
+        shape, n = collections.Counter(cells).most_common(1)[0]
+        # Missing glyphs come out as the same empty box again and again; real text repeats a
+        # shape only now and then (the same kana, a dot).
+        if n > 0.2 * len(cells):
+            raise Failure(f"{n} of {len(cells)} glyphs in the warning text have one and the same "
+                          f"shape ({len(shape)} px wide): boxes for missing characters?")
+    t.check("warning text is Japanese glyphs, not boxes", glyphs)
+
+    def buttons():
+        # Styles differ (Qt's bevels, Wine's flat frames); any style draws a button as an outline
+        # that stands out from the window around its face, with its caption inside.
+        face = face_colour(img)
+        problems = []
+        for name, (x0, y0, w, h) in BUTTONS.items():
+            columns = range(x0 + 6, x0 + w - 6)
+
+            def edge(rows):
+                return [y for y in rows if sum(img.pixel(x, y) != face for x in columns)
+                        >= 0.9 * len(columns)]
+            ink = sum(1 for x in range(x0 + 3, x0 + w - 3) for y in range(y0 + 3, y0 + h - 3)
+                      if is_dark(img.pixel(x, y)))
+            if not edge(range(y0 - 1, y0 + 3)):
+                problems.append(f"{name}: no edge along its top")
+            if not edge(range(y0 + h - 4, y0 + h + 1)):
+                problems.append(f"{name}: no edge along its bottom")
+            if not 40 <= ink <= 600:
+                problems.append(f"{name}: {ink} dark caption pixels, expected 40-600")
+        if problems:
+            raise Failure("; ".join(problems))
+    t.check("buttons: framed, with captions", buttons)
+
+    def no_picture():
+        face = face_colour(img)
+        for frame in (1, 3, 4):
+            (x0, y0, w, h), _ = FRAMES[frame]
+            for y in range(y0, y0 + h):
+                for x in range(x0, x0 + w):
+                    rgb = img.pixel(x, y)
+                    # The dynamite and the burst are drawn in strong reds and yellows; nothing
+                    # at start is.
+                    if rgb[0] >= 150 and rgb[2] <= 80 and rgb[0] - rgb[2] >= 120:
+                        raise Failure(f"a red/yellow pixel {rgb} {where((x, y))} inside frame "
+                                      f"{frame}'s rectangle before any click")
+        expect_bare(img, face, "at start the bare window")
+    t.check("no explosion picture at start", no_picture)
+
+    def focus():
+        focused = desktop.focused_window()
+        if focused != wid:
+            raise Failure(f"the keyboard focus is on window {focused}, not on the launcher "
+                          f"{wid}: keys would not reach it")
+    t.check("keyboard focus is in the window", focus)
+
+
+# ---------------------------------------------------------------------------------------------
+# Launching
+
+LAUNCH_CHECKS = ["the entry's command started with its arguments", "only that entry, once",
+                 "the launcher still runs with its window", "the selection is where it was"]
+
+
+def row_centre(img, row):
+    _, height = selected_row(img)
+    return LIST[0] + 40, LIST[1] + 2 + row * height + height // 2
+
+
+def launch_by_enter(app, wid):
+    desktop.key("Return")
+    return 0
+
+
+def launch_down_enter(app, wid):
+    desktop.key("Down", "Return")
+    return 1
+
+
+def launch_double_click(app, wid):
+    desktop.click(wid, *row_centre(desktop.screenshot(wid), 2), repeat=2)
+    return 2
+
+
+def launch_alt_e(app, wid):
+    desktop.key("Down", "Down", "alt+e")
+    return 2
+
+
+def launch_click_exit(app, wid):
+    desktop.click(wid, *row_centre(desktop.screenshot(wid), 1))
+    desktop.click(wid, *artwork.centre(EXIT_BUTTON))
+    return 1
+
+
+def launch_end_enter(app, wid):
+    desktop.key("End", "Return")
+    return 4
+
+
+TAGS = ["first", "second", "third", None, "meta"]
+
+
+@table("launch", [
+    ("Enter right after start", {"how": launch_by_enter}),
+    ("Down, Enter", {"how": launch_down_enter}),
+    ("double-click on the third item", {"how": launch_double_click}),
+    ("Down, Down, Alt+E", {"how": launch_alt_e}),
+    ("click on the second item, click on 終了", {"how": launch_click_exit}),
+    ("shell metacharacters are plain arguments", {"how": launch_end_enter}),
+], checks=LAUNCH_CHECKS)
+def launch(t, how):
+    app = t.start(LAUNCH_LIST)
+    wid = app.wait_main()
+    row = how(app, wid)
+    tag = TAGS[row]
+    t.check("the entry's command started with its arguments",
+            lambda: expect_args(app, tag, expected_args(t, tag)))
+
+    def once():
+        time.sleep(0.3)
+        starts = app.marks_started()
+        if starts != [tag]:
+            raise Failure(f"expected one start of {tag!r}, marker-prog ran as {starts}")
+        if tag == "meta":
+            made = sorted(f for f in os.listdir(app.folder) if f.startswith("PWNED"))
+            if made:
+                raise Failure(f"a shell ran the command line: it made {made}")
+    t.check("only that entry, once", once)
+    t.check("the launcher still runs with its window",
+            lambda: app.expect_running("after starting an entry"))
+
+    def selection():
+        desktop.park_mouse()
+        time.sleep(0.2)
+        seen, _ = selected_row(desktop.screenshot(wid))
+        if seen != row:
+            raise Failure(f"row {seen} is selected after starting row {row}")
+    t.check("the selection is where it was", selection)
+
+
+def expect_args(app, tag, expected):
+    starts = app.mark(tag)
+    if starts != expected:
+        raise Failure(f"marker-prog {tag} got the arguments {starts}, expected {expected}")
+
+
+# Tab moves the focus ListBox -> シャットダウン -> キャンセル -> 終了 -> ListBox; Enter presses the focused
+# button, or the default 終了 when the focus is in the list.
+TAB_CHECKS = ["Enter does what the focused control does"]
+
+
+def after_tabs_info(t, app):
+    app.wait_box(INFO_TITLE)
+    desktop.key("Return")
+    desktop.wait_gone(INFO_TITLE)
+    app.expect_running("after the information box")
+    if app.marks_started():
+        raise Failure(f"an entry was started too: {app.marks_started()}")
+
+
+def after_tabs_quit(t, app):
+    status = app.wait_exit(5)
+    if status != 0:
+        raise Failure(f"exit status {status}, expected 0")
+
+
+def after_tabs_launch(t, app):
+    expect_args(app, "first", expected_args(t, "first"))
+    app.expect_running("after starting an entry")
+
+
+@table("Tab order", [
+    ("Tab, Enter: シャットダウン shows the information box", {"tabs": 1, "then": after_tabs_info}),
+    ("Tab x2, Enter: キャンセル quits", {"tabs": 2, "then": after_tabs_quit}),
+    ("Tab x3, Enter: 終了 starts the first entry", {"tabs": 3, "then": after_tabs_launch}),
+    ("Tab x4, Enter: back in the list, 終了 by default", {"tabs": 4, "then": after_tabs_launch}),
+], checks=TAB_CHECKS)
+def tab_order(t, tabs, then):
+    app = t.start(LAUNCH_LIST)
+    app.wait_main()
+    desktop.key(*["Tab"] * tabs, "Return")
+    t.check(TAB_CHECKS[0], then, t, app)
+
+
+MISSING_CHECKS = ["the error box appears", "the box closes", "the launcher still runs",
+                  "the selection is unchanged", "keys reach the launcher again"]
+
+
+@table("missing program", [
+    ("OK (Return)", {"close": "Return"}),
+    ("Cancel (Escape)", {"close": "Escape"}),
+], checks=MISSING_CHECKS)
+def missing_program(t, close):
+    app = t.start(LAUNCH_LIST)
+    wid = app.wait_main()
+    desktop.key("Down", "Down", "Down", "Return")
+
+    def appears():
+        app.wait_box(ERROR_TITLE)
+        if app.marks_started():
+            raise Failure(f"an entry was started: {app.marks_started()}")
+    if not t.check("the error box appears", appears):
+        raise Failure("no error box to close")
+
+    def closes():
+        desktop.key(close)
+        desktop.wait_gone(ERROR_TITLE)
+    t.check("the box closes", closes)
+    t.check("the launcher still runs", lambda: app.expect_running("after the error box"))
+
+    def unchanged():
+        desktop.park_mouse()
+        time.sleep(0.2)
+        row, _ = selected_row(desktop.screenshot(wid))
+        if row != 3:
+            raise Failure(f"row {row} is selected after the box, expected row 3 as before")
+    t.check("the selection is unchanged", unchanged)
+    t.check("keys reach the launcher again", keys_reach_launcher, t, app, ["Up", "Return"], "third")
+
+
+def keys_reach_launcher(t, app, keys, tag):
+    """After a box has closed, the user types at the launcher again without clicking it first:
+    the keys start the entry with the tag."""
+    desktop.key(*keys)
+    try:
+        expect_args(app, tag, expected_args(t, tag))
+    except Failure as e:
+        focused = desktop.focused_window()
+        root = " (the root window)" if focused == desktop.root_window() else ""
+        raise Failure(f"{e}; the keyboard focus is on window {focused}{root}, the launcher is "
+                      f"{int(app.main)}") from None
+
+
+# ---------------------------------------------------------------------------------------------
+# The information box and quitting
+
+
+@group("information box", ["Alt+S shows it", "Return closes it, nothing else happens",
+                           "keys reach the launcher again"])
+def information_box(t):
+    app = t.start(LAUNCH_LIST)
+    app.wait_main()
+    desktop.key("alt+s")
+    t.check("Alt+S shows it", lambda: app.wait_box(INFO_TITLE))
+
+    def closes():
+        desktop.key("Return")
+        desktop.wait_gone(INFO_TITLE)
+        time.sleep(0.3)
+        app.expect_running("after the information box")
+        if app.marks_started():
+            raise Failure(f"Return in the box also started an entry: {app.marks_started()}")
+    t.check("Return closes it, nothing else happens", closes)
+    # Alt+E, as the access key of 終了 works wherever the focus is in the window (Alt+S may
+    # have left it on シャットダウン, where Return would show the box again).
+    t.check("keys reach the launcher again", keys_reach_launcher, t, app, ["alt+e"], "first")
+
+
+def quit_by_escape(app, wid):
+    desktop.key("Escape")
+
+
+def quit_by_cancel(app, wid):
+    desktop.click(wid, *artwork.centre(CANCEL_BUTTON))
+
+
+def quit_by_window_manager(app, wid):
+    # Openbox closes the active window on Alt+F4; under Wine the system's own frame does.
+    desktop.key("alt+F4")
+
+
+@table("quit", [
+    ("Esc", {"how": quit_by_escape}),
+    ("click on キャンセル", {"how": quit_by_cancel}),
+    ("closed by the window manager (Alt+F4)",
+     {"how": quit_by_window_manager, "when": lambda s: s.wm or s.program.draws_own_frame}),
+], checks=["exit status 0, window gone"])
+def quit(t, how):
+    app = t.start(LAUNCH_LIST)
+    wid = app.wait_main()
+    how(app, wid)
+
+    def ends():
+        status = app.wait_exit(5)
+        if status != 0:
+            raise Failure(f"exit status {status}, expected 0")
+        if desktop.windows_titled(MAIN_TITLE):
+            raise Failure("the window is still shown after the program ended")
+    t.check("exit status 0, window gone", ends)
+
+
+# ---------------------------------------------------------------------------------------------
+# Start-up failures
+
+
+@table("start-up failure", [
+    ("no Setup.ini", {"setup": None}),
+    ("empty Setup.ini", {"setup": b""}),
+    ("only blank lines", {"setup": b"\n\n  \n"}),
+    ("last record without its command", {"setup": '"時計",xclock\n"名前"\n'}),
+], checks=["the report box appears", "no main window", "exit status 1 after Return"])
+def startup_failure(t, setup):
+    app = t.start(setup, name="failure")
+    t.check("the report box appears", lambda: app.wait_box(REPORT_TITLE))
+
+    def no_main():
+        if desktop.windows_titled(MAIN_TITLE):
+            raise Failure("the main window is shown next to the report")
+    t.check("no main window", no_main)
+
+    def status_one():
+        desktop.key("Return")
+        status = app.wait_exit(5)
+        if desktop.windows_titled(MAIN_TITLE):
+            raise Failure("the main window was shown after the report")
+        if status != 1:
+            raise Failure(f"exit status {status}, expected 1")
+    t.check("exit status 1 after Return", status_one)
+
+
+# ---------------------------------------------------------------------------------------------
+# Setup.ini encodings: the same list written three ways shows the same items.
+
+ENCODED_LIST = '"表計算ソフト",marker-prog enc 表示\n"ﾊﾞｰｼﾞｮﾝ確認",xclock\n"能力・予定",xclock\n'
+
+
+ENCODINGS = {"utf-8": ("UTF-8", lambda text: text.encode()),
+             "cp932": ("Shift_JIS", lambda text: text.encode("cp932")),
+             "bom": ("UTF-8 with BOM", lambda text: b"\xef\xbb\xbf" + text.encode())}
+
+
+def encodings_group(program, reference, others):
+    """Linux reads UTF-8 and falls back on Shift_JIS; Windows reads the ANSI code page (932);
+    both honour a UTF-8 byte-order mark. The list written in the reference encoding is what the
+    others must look like, and its first command must reach marker-prog as the same text."""
+    names = {e: ENCODINGS[e][0] for e in [reference] + others}
+    checks = [f"{names[reference]}: three items shown"]
+    checks += [f"{names[e]} list looks as in {names[reference]}" for e in others]
+    checks += [f"{names[e]} command reaches the program as Unicode" for e in [reference] + others]
+
+    @group(f"Setup.ini encodings ({program})", checks,
+           when=lambda s: s.program.name == program)
+    def encodings(t):
+        shots, started = {}, {}
+        for label in [reference] + others:
+            app = t.start(ENCODINGS[label][1](ENCODED_LIST), name=label)
+            wid = app.wait_main()
+            desktop.park_mouse()
+            time.sleep(0.2)
+            shots[label] = desktop.screenshot(wid)
+            desktop.key("Return")
+            try:
+                started[label] = app.mark("enc")
+            except Failure as e:
+                started[label] = e
+            app.stop()
+            desktop.wait_gone(MAIN_TITLE)
+
+        def items():
+            img = shots[reference]
+            row, height = selected_row(img)
+            below = LIST[1] + 2 + height
+            lines = text_lines(img, (LIST[0] + 3, below, LIST[2] - 6, LIST[3] - 4 - height))
+            if row != 0 or len(lines) != 2:
+                raise Failure(f"expected the first row selected and dark text in the two rows "
+                              f"below it; row {row} is selected, {len(lines)} rows of text "
+                              f"below it")
+        t.check(checks[0], items)
+        for e in others:
+            t.check(f"{names[e]} list looks as in {names[reference]}", lambda e=e: expect_same(
+                crop(shots[e], LIST), crop(shots[reference], LIST), f"the {names[e]} list"))
+
+        def args(label):
+            got = started[label]
+            if isinstance(got, Failure):
+                raise got
+            if got != ["表示"]:
+                raise Failure(f"marker-prog got {got}, expected ['表示']")
+        for e in [reference] + others:
+            t.check(f"{names[e]} command reaches the program as Unicode", args, e)
+
+
+encodings_group("linux", "utf-8", ["cp932", "bom"])
+encodings_group("windows", "cp932", ["bom"])
+
+
+# ---------------------------------------------------------------------------------------------
+# Background toggle
+
+
+# Two bare points far apart, used in turn: two quick clicks on one spot would be a double-click.
+BARE_A = (artwork.CLIENT_W - 4, artwork.CLIENT_H - 4)
+BARE_B = (4, artwork.CLIENT_H - 4)
+
+
+@group("background toggle", ["plain button face at start", "first click shows the picture",
+                             "second click removes it", "third click shows it again",
+                             "a click in the list does not toggle it"])
+def background(t):
+    app = t.start(LAUNCH_LIST)
+    wid = app.wait_main()
+    face = None
+
+    def shot_after(point=None):
+        if point:
+            desktop.click(wid, *point)
+        desktop.park_mouse()
+        time.sleep(0.3)
+        return desktop.screenshot(wid)
+
+    def plain():
+        nonlocal face
+        img = shot_after()
+        face = face_colour(img)
+        expect_bare(img, face, "at start")
+    t.check("plain button face at start", plain)
+    t.check("first click shows the picture",
+            lambda: expect_bare(shot_after(BARE_A), SWIRL.pixel, "after one click"))
+    t.check("second click removes it",
+            lambda: expect_bare(shot_after(BARE_B), face or face_colour(shot_after()),
+                                "after two clicks"))
+    t.check("third click shows it again",
+            lambda: expect_bare(shot_after(BARE_A), SWIRL.pixel, "after three clicks"))
+    t.check("a click in the list does not toggle it",
+            lambda: expect_bare(shot_after(row_centre(desktop.screenshot(wid), 1)),
+                                SWIRL.pixel, "after a click in the list"))
+
+
+# ---------------------------------------------------------------------------------------------
+# The explosion. Its waits end just after whole seconds: clicked at S + 0.1, frame 1 shows until
+# S + 1, frame 2 until S + 2, frame 3 until S + 3, then the red pause until S + 5. Each look is
+# taken in the middle of a second, half a second away from any change.
+
+EXPLOSION_CHECKS = ["frame 1: the dynamite in place of the warning text",
+                    "frame 2: the burst, same place",
+                    "frame 3: the burst twice as large",
+                    "red pause: frame 4 four times as large on pure red",
+                    "red pause: list and buttons gone",
+                    "red pause lasts two seconds",
+                    "afterwards the window is as before",
+                    "no second run follows",
+                    "a second run starts again with the dynamite",
+                    "the second run ends as before"]
+
+
+def at(start, offset):
+    """Sleeps until start + offset seconds; returns how late it woke."""
+    desktop.sleep_until(start + offset)
+    return time.time() - start - offset
+
+
+def explosion_shot(wid, start, offset):
+    late = at(start, offset)
+    img = desktop.screenshot(wid)
+    if late > 0.3:
+        raise Failure(f"the screenshot for S+{offset} was taken {late:.2f} s late; the machine "
+                      f"is too busy to tell the frames apart")
+    return img
+
+
+def label_hidden(img, what):
+    x0, y0, w, h = LABEL
+    ink = [(x, y) for y in range(y0, y0 + h) for x in range(x0, FRAMES[3][0][0] - 2)
+           if is_dark(img.pixel(x, y))]
+    if ink:
+        raise Failure(f"{what}: the warning text should be hidden, but there are {len(ink)} "
+                      f"dark pixels left of the picture, first {where(ink[0])}")
+
+
+@group("explosion", EXPLOSION_CHECKS)
+def explosion(t):
+    app = t.start(LAUNCH_LIST)
+    wid = app.wait_main()
+    desktop.park_mouse()
+    time.sleep(0.2)
+    before = desktop.screenshot(wid)
+    face = face_colour(before)
+    start = desktop.sleep_until_fraction(0.1)
+    desktop.click(wid, *artwork.LABEL_BESIDE_PICTURE)
+    desktop.park_mouse()
+    shots = {}
+    for offset in (0.5, 1.5, 2.5, 3.5, 4.5, 5.6, 6.6):
+        try:
+            shots[offset] = explosion_shot(wid, start, offset)
+        except Failure as e:
+            shots[offset] = e
+
+    def shot(offset):
+        if isinstance(shots[offset], Failure):
+            raise shots[offset]
+        return shots[offset]
+
+    def frame1():
+        img = shot(0.5)
+        expect_picture(img, 1, DYNAMITE, face, "at S+0.5")
+        label_hidden(img, "at S+0.5")
+        expect_same(crop(img, LIST), crop(before, LIST), "the list during the explosion")
+    t.check(EXPLOSION_CHECKS[0], frame1)
+    t.check(EXPLOSION_CHECKS[1], lambda: expect_picture(shot(1.5), 2, BURST, face, "at S+1.5"))
+
+    def frame3():
+        img = shot(2.5)
+        expect_picture(img, 3, BURST, face, "at S+2.5")
+        label_hidden(img, "at S+2.5")
+    t.check(EXPLOSION_CHECKS[2], frame3)
+
+    def red():
+        img = shot(3.5)
+        expect_picture(img, 4, BURST, RED, "at S+3.5")
+        expect_bare(img, RED, "at S+3.5 the bare window", besides=FRAMES[4][0])
+    t.check(EXPLOSION_CHECKS[3], red)
+
+    def gone():
+        img = shot(3.5)
+        for name, r in [("list", LIST)] + list(BUTTONS.items()):
+            x0, y0, w, h = r
+            points = [(x, y) for y in range(y0, y0 + h) for x in range(x0, x0 + w)
+                      if not artwork.inside((x, y), FRAMES[4][0])]
+            wrong = [p for p in points if img.pixel(*p) != RED]
+            if wrong:
+                raise Failure(f"at S+3.5 the {name}'s area should be plain red; {len(wrong)} of "
+                              f"its pixels are not, first {where(wrong[0])}: "
+                              f"{img.pixel(*wrong[0])}")
+    t.check(EXPLOSION_CHECKS[4], gone)
+
+    def lasts():
+        img = shot(4.5)
+        expect_picture(img, 4, BURST, RED, "at S+4.5")
+        expect_bare(img, RED, "at S+4.5 the bare window", besides=FRAMES[4][0])
+    t.check(EXPLOSION_CHECKS[5], lasts)
+    t.check(EXPLOSION_CHECKS[6], lambda: expect_as_before(shot(5.6), before, "at S+5.6"))
+    t.check(EXPLOSION_CHECKS[7], lambda: expect_as_before(shot(6.6), before, "at S+6.6"))
+
+    start = desktop.sleep_until_fraction(0.1)
+    desktop.click(wid, *artwork.LABEL_BESIDE_PICTURE)
+    desktop.park_mouse()
+    t.check(EXPLOSION_CHECKS[8], lambda: expect_picture(explosion_shot(wid, start, 0.5), 1,
+                                                        DYNAMITE, face, "second run at S+0.5"))
+    t.check(EXPLOSION_CHECKS[9], lambda: expect_as_before(explosion_shot(wid, start, 5.6),
+                                                          before, "second run at S+5.6"))
+
+
+@group("explosion with a background click", [
+    "the click where the text was toggles the background",
+    "the red pause hides the picture", "the run ends on time with the text back once",
+    "no second run follows", "the picture stays on; one more click gives the window as before"])
+def explosion_with_click(t):
+    app = t.start(LAUNCH_LIST)
+    wid = app.wait_main()
+    desktop.click(wid, *BARE_A)
+    desktop.park_mouse()
+    time.sleep(0.3)
+    before_on = desktop.screenshot(wid)  # how the window looks with the picture on
+    desktop.click(wid, *BARE_B)
+    desktop.park_mouse()
+    time.sleep(0.3)
+    before = desktop.screenshot(wid)
+    start = desktop.sleep_until_fraction(0.1)
+    desktop.click(wid, *artwork.LABEL_BESIDE_PICTURE)
+    desktop.park_mouse()
+    at(start, 0.45)
+    # The label is hidden: this reaches the bare window. (A spot of its own, away from the first
+    # click, or the two would make a double-click.)
+    desktop.click(wid, *artwork.LABEL_BESIDE_PICTURE_2)
+    desktop.park_mouse()
+    shots = {}
+    for offset in (0.75, 3.5, 5.6, 6.6, 7.6):
+        try:
+            shots[offset] = explosion_shot(wid, start, offset)
+        except Failure as e:
+            shots[offset] = e
+
+    def shot(offset):
+        if isinstance(shots[offset], Failure):
+            raise shots[offset]
+        return shots[offset]
+
+    def toggled():
+        img = shot(0.75)
+        expect_bare(img, SWIRL.pixel, "at S+0.75")
+        x0, y0, w, h = LABEL
+        beside = [(x, y) for y in range(y0, y0 + h) for x in range(x0, FRAMES[3][0][0] - 2)]
+        expect_bare(img, SWIRL.pixel, "at S+0.75 where the text was", beside)
+        expect_picture(img, 1, DYNAMITE, SWIRL.pixel, "at S+0.75")
+    t.check("the click where the text was toggles the background", toggled)
+
+    def red():
+        img = shot(3.5)
+        expect_bare(img, RED, "at S+3.5", besides=FRAMES[4][0])
+        expect_picture(img, 4, BURST, RED, "at S+3.5")
+    t.check("the red pause hides the picture", red)
+
+    def back():
+        expect_as_before(shot(5.6), before_on,
+                         "at S+5.6, against the window with its picture on")
+    t.check("the run ends on time with the text back once", back)
+
+    def no_second():
+        expect_same(shot(6.6), shot(5.6), "at S+6.6 against S+5.6")
+        expect_same(shot(7.6), shot(5.6), "at S+7.6 against S+5.6")
+    t.check("no second run follows", no_second)
+
+    def as_before():
+        desktop.click(wid, *BARE_A)
+        desktop.park_mouse()
+        time.sleep(0.3)
+        expect_as_before(desktop.screenshot(wid), before, "after switching the picture off again")
+    t.check("the picture stays on; one more click gives the window as before", as_before)
+
+
+@group("キャンセル during the explosion", ["the program ends at once with status 0",
+                                       "no red is ever shown"])
+def cancel_during_explosion(t):
+    app = t.start(LAUNCH_LIST)
+    wid = app.wait_main()
+    start = desktop.sleep_until_fraction(0.1)
+    desktop.click(wid, *artwork.LABEL_BESIDE_PICTURE)
+    at(start, 0.4)
+    desktop.click(wid, *artwork.centre(CANCEL_BUTTON))
+
+    def ends():
+        status = app.wait_exit(5)
+        ended = time.time() - start
+        if status != 0:
+            raise Failure(f"exit status {status}, expected 0")
+        if ended > 2.9:
+            raise Failure(f"the program ended only at S+{ended:.1f}, after the red pause was "
+                          f"due at S+3")
+    t.check("the program ends at once with status 0", ends)
+
+    def never_red():
+        for offset in (3.5, 4.5):
+            at(start, offset)
+            img = desktop.screenshot_root()
+            red = sum(1 for y in range(0, img.height, 8) for x in range(0, img.width, 8)
+                      if img.pixel(x, y) == RED)
+            if red:
+                raise Failure(f"at S+{offset} {red} sampled screen points are pure red")
+    t.check("no red is ever shown", never_red)

@@ -1,0 +1,309 @@
+"""The desktop a user would see: a virtual X display, real input through xdotool, windows found by
+their titles and screenshots read back as pixels.
+
+Every process started here goes through `spawn`, which keeps it in a table of its own process
+groups, so that `reap_all` can end them whatever happened to the suite (a failed check, an
+exception, Ctrl+C).
+"""
+
+import os
+import re
+import signal
+import subprocess
+import time
+
+import artwork
+
+SCREEN_W, SCREEN_H = 1024, 768
+
+_spawned = []  # Popen objects, each the leader of its own process group
+
+
+class Failure(Exception):
+    """A check that did not hold; the message says what was seen and what was expected."""
+
+
+def spawn(argv, **kwargs):
+    proc = subprocess.Popen(argv, start_new_session=True, **kwargs)
+    _spawned.append(proc)
+    return proc
+
+
+def end(proc, grace=2.0):
+    """Ends one process we started, and whatever it started in its process group."""
+    if proc.poll() is None:
+        try:
+            os.killpg(proc.pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+        try:
+            proc.wait(grace)
+        except subprocess.TimeoutExpired:
+            pass
+    try:
+        os.killpg(proc.pid, signal.SIGKILL)  # stragglers left in the group
+    except (ProcessLookupError, PermissionError):
+        pass
+    if proc.poll() is None:
+        proc.wait(5)
+    if proc in _spawned:
+        _spawned.remove(proc)
+
+
+def reap_all():
+    for proc in reversed(list(_spawned)):
+        end(proc, grace=1.0)
+
+
+# ---------------------------------------------------------------------------------------------
+# The display
+
+
+class Display:
+    """A fresh Xvfb of 1024x768x24, with openbox on it when `wm` is true."""
+
+    def __init__(self, wm):
+        self.wm = wm
+        self.name = None
+        self.procs = []
+
+    def __enter__(self):
+        for n in range(150, 250):
+            if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
+                self.name = f":{n}"
+                break
+        else:
+            raise RuntimeError("no free X display number")
+        # -noreset: the server must outlive its last client, or it resets between programs.
+        xvfb = spawn(["Xvfb", self.name, "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24", "-noreset",
+                      "-nolisten", "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.procs.append(xvfb)
+        os.environ["DISPLAY"] = self.name
+        deadline = time.monotonic() + 10
+        while subprocess.run(["xdpyinfo"], stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL).returncode != 0:
+            if xvfb.poll() is not None or time.monotonic() > deadline:
+                raise RuntimeError(f"Xvfb on {self.name} did not start")
+            time.sleep(0.05)
+        if self.wm:
+            self.procs.append(spawn(["openbox"], stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL))
+            # Openbox announces itself on the root window once it manages the screen.
+            deadline = time.monotonic() + 10
+            while "_NET_SUPPORTING_WM_CHECK(WINDOW)" not in xprop_root():
+                if time.monotonic() > deadline:
+                    raise RuntimeError("openbox did not take over the display")
+                time.sleep(0.05)
+        return self
+
+    def __exit__(self, *exc):
+        for proc in reversed(self.procs):
+            end(proc)
+        self.procs = []
+
+
+def xprop_root():
+    return subprocess.run(["xprop", "-root"], capture_output=True, text=True).stdout
+
+
+# ---------------------------------------------------------------------------------------------
+# Windows
+
+
+class Window(int):
+    """An X window id that knows where the program's client area lies inside it: at (ox, oy)
+    when the program draws its own frame into the window (Wine), at (0, 0) otherwise."""
+
+    def __new__(cls, wid, ox=0, oy=0):
+        self = super().__new__(cls, wid)
+        self.ox, self.oy = ox, oy
+        return self
+
+
+def _ere(text):
+    """An exact-match POSIX extended regular expression for xdotool's --name."""
+    return "^" + re.sub(r"([.^$*+?()\[\]{}|\\])", r"\\\1", text) + "$"
+
+
+def windows_titled(title):
+    """Ids of the mapped windows with exactly this title."""
+    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", _ere(title)],
+                         capture_output=True, text=True).stdout
+    return [int(w) for w in out.split()]
+
+
+def wait_window(title, timeout=15.0, alive=None):
+    """Waits for a mapped window with exactly this title. `alive`, when given, is asked between
+    polls whether the program is still running, so that a program that died fails at once."""
+    deadline = time.monotonic() + timeout
+    while True:
+        found = windows_titled(title)
+        if found:
+            return found[0]
+        if alive is not None:
+            problem = alive()
+            if problem:
+                raise Failure(f"no window titled {title!r}: {problem}")
+        if time.monotonic() > deadline:
+            raise Failure(f"no window titled {title!r} appeared within {timeout:.0f} s")
+        time.sleep(0.05)
+
+
+def wait_gone(title, timeout=5.0):
+    deadline = time.monotonic() + timeout
+    while windows_titled(title):
+        if time.monotonic() > deadline:
+            raise Failure(f"the window titled {title!r} is still shown after {timeout:.0f} s")
+        time.sleep(0.05)
+
+
+def window_info(wid):
+    """xwininfo's facts about a window: x, y (client area, root coordinates), width, height,
+    map state, title."""
+    out = subprocess.run(["xwininfo", "-id", str(wid)], capture_output=True, text=True)
+    if out.returncode != 0:
+        raise Failure(f"window {wid:#x} no longer exists")
+    text = out.stdout
+    field = lambda name: re.search(rf"{name}:\s*(\S+)", text).group(1)
+    title = re.search(r'"(.*)"', text)
+    return {
+        "x": int(field("Absolute upper-left X")),
+        "y": int(field("Absolute upper-left Y")),
+        "width": int(field("Width")),
+        "height": int(field("Height")),
+        "map": field("Map State"),
+        "title": title.group(1) if title else None,
+    }
+
+
+def frame_extents(wid):
+    """The window manager's frame around a window: left, right, top, bottom; None without one."""
+    out = subprocess.run(["xprop", "-id", str(wid), "_NET_FRAME_EXTENTS"], capture_output=True,
+                         text=True).stdout
+    m = re.search(r"=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", out)
+    return tuple(int(v) for v in m.groups()) if m else None
+
+
+def _xdotool(*args):
+    result = subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True)
+    if result.returncode != 0:
+        raise Failure(f"xdotool {' '.join(map(str, args))} failed: {result.stderr.strip()}")
+
+
+def click(wid, x, y, repeat=1):
+    """A left click at client coordinates x, y of a window (a double click with repeat=2)."""
+    x, y = x + getattr(wid, "ox", 0), y + getattr(wid, "oy", 0)
+    # One xdotool call: the pointer is warped before the button goes down. (--sync would wait
+    # for a motion that never comes when the pointer is already there.)
+    _xdotool("mousemove", "--window", wid, x, y, "click", "--repeat", repeat, "--delay", 80, "1")
+
+
+def park_mouse():
+    """Moves the pointer off every window, so that it hovers over nothing in a screenshot."""
+    _xdotool("mousemove", 0, 0)
+
+
+def key(*keys):
+    """Keys typed to whichever window has the focus, as a user would."""
+    for k in keys:
+        _xdotool("key", k)
+
+
+def root_window():
+    out = subprocess.run(["xwininfo", "-root"], capture_output=True, text=True).stdout
+    m = re.search(r"Window id: (0x[0-9a-f]+)", out)
+    return int(m.group(1), 16) if m else None
+
+
+def focused_window():
+    out = subprocess.run(["xdotool", "getwindowfocus"], capture_output=True, text=True).stdout
+    return int(out) if out.strip().isdigit() else None
+
+
+# ---------------------------------------------------------------------------------------------
+# Pixels
+
+class Image:
+    def __init__(self, width, height, rgb):
+        self.width, self.height, self.rgb = width, height, rgb
+
+    @staticmethod
+    def from_ppm(data):
+        # P6 <w> <h> <max>\n then the raw samples.
+        fields, pos = [], 0
+        while len(fields) < 4:
+            while data[pos:pos + 1].isspace():
+                pos += 1
+            if data[pos:pos + 1] == b"#":
+                pos = data.index(b"\n", pos) + 1
+                continue
+            start = pos
+            while not data[pos:pos + 1].isspace():
+                pos += 1
+            fields.append(data[start:pos])
+        if fields[0] != b"P6" or fields[3] != b"255":
+            raise Failure(f"unexpected screenshot format {fields!r}")
+        w, h = int(fields[1]), int(fields[2])
+        rgb = data[pos + 1:pos + 1 + 3 * w * h]
+        if len(rgb) != 3 * w * h:
+            raise Failure("a truncated screenshot")
+        return Image(w, h, rgb)
+
+    def pixel(self, x, y):
+        i = 3 * (y * self.width + x)
+        return tuple(self.rgb[i:i + 3])
+
+    def crop(self, x, y, w, h):
+        rows = [self.rgb[3 * ((y + r) * self.width + x):3 * ((y + r) * self.width + x + w)]
+                for r in range(h)]
+        return Image(w, h, b"".join(rows))
+
+    def diff(self, other):
+        """The number of differing pixels and their bounding box (x0, y0, x1, y1) or None."""
+        if (self.width, self.height) != (other.width, other.height):
+            raise Failure(f"screenshots of different sizes: {self.width}x{self.height} and "
+                          f"{other.width}x{other.height}")
+        count, box = 0, None
+        for i in range(0, len(self.rgb), 3):
+            if self.rgb[i:i + 3] != other.rgb[i:i + 3]:
+                count += 1
+                x, y = (i // 3) % self.width, (i // 3) // self.width
+                box = (x, y, x, y) if box is None else (min(box[0], x), min(box[1], y),
+                                                        max(box[2], x), max(box[3], y))
+        return count, box
+
+    def save_ppm(self, path):  # for looking at a failure by eye
+        with open(path, "wb") as f:
+            f.write(b"P6\n%d %d\n255\n" % (self.width, self.height) + bytes(self.rgb))
+
+
+def screenshot(wid):
+    """The client area of a window as it is on the screen now."""
+    if isinstance(wid, Window) and (wid.ox or wid.oy):
+        return screenshot(int(wid)).crop(wid.ox, wid.oy, artwork.CLIENT_W, artwork.CLIENT_H)
+    out = subprocess.run(["import", "-window", str(wid), "-depth", "8", "ppm:-"],
+                         capture_output=True)
+    if out.returncode != 0 or not out.stdout:
+        raise Failure(f"could not take a screenshot of window {wid}: "
+                      f"{out.stderr.decode(errors='replace').strip()}")
+    return Image.from_ppm(out.stdout)
+
+
+def screenshot_root():
+    """The whole screen."""
+    return screenshot("root")
+
+
+def is_dark(rgb, limit=96):
+    return (rgb[0] * 299 + rgb[1] * 587 + rgb[2] * 114) // 1000 < limit
+
+
+def sleep_until_fraction(frac):
+    """Sleeps until the clock is `frac` seconds past a whole second; returns that whole second."""
+    now = time.time()
+    time.sleep((frac - now % 1) % 1)
+    return int(time.time())
+
+
+def sleep_until(t):
+    time.sleep(max(0.0, t - time.time()))

@@ -1,0 +1,104 @@
+"""A small runner: checks are gathered in groups, one program run per group, and every check is a
+named result of its own.
+
+A group declares the names of its checks up front. A check that fails is reported and the group
+goes on with the next one; if the group itself cannot go on (the program died, a window never
+appeared), every check it had not reached is reported as failed with that reason, so no failure
+hides others and the count of checks is the same in every run.
+"""
+
+import time
+import traceback
+
+from desktop import Failure
+
+GROUPS = []
+
+
+class Group:
+    def __init__(self, name, checks, fn, when, params):
+        self.name, self.checks, self.fn, self.when, self.params = name, checks, fn, when, params
+
+
+def group(name, checks, when=None):
+    """A group of checks. `checks`: their names. `when(session)`: whether the group applies to
+    this program and display."""
+    def register(fn):
+        GROUPS.append(Group(name, checks, fn, when, {}))
+        return fn
+    return register
+
+
+def table(name, rows, checks, when=None):
+    """One group per row: rows are (label, params); the function gets the params as keywords."""
+    def register(fn):
+        for label, params in rows:
+            row_when = params.pop("when", None) if isinstance(params, dict) else None
+            both = (lambda s, a=when, b=row_when: (a is None or a(s)) and (b is None or b(s)))
+            GROUPS.append(Group(f"{name} [{label}]", checks, fn, both, params))
+        return fn
+    return register
+
+
+class Run:
+    """What a group's function gets: the session, and `check` to record its checks."""
+
+    def __init__(self, session, grp, report):
+        self.session, self.group, self.report = session, grp, report
+        self.done = set()
+        self.instances = []
+
+    def full_name(self, check):
+        return f"{self.group.name}: {check}"
+
+    def check(self, name, fn, *args, **kwargs):
+        """Runs one check. `fn` raises Failure (or AssertionError) with what it saw when the
+        check does not hold."""
+        if name not in self.group.checks:
+            raise RuntimeError(f"check {name!r} is not declared by group {self.group.name!r}")
+        if name in self.done:
+            raise RuntimeError(f"check {name!r} of {self.group.name!r} ran twice")
+        self.done.add(name)
+        try:
+            fn(*args, **kwargs)
+        except (Failure, AssertionError) as e:
+            self.report(self.full_name(name), False, str(e))
+            return False
+        except Exception as e:  # a fault in the check itself counts as a failure too
+            self.report(self.full_name(name), False, f"{type(e).__name__}: {e}\n"
+                        + traceback.format_exc(limit=-3))
+            return False
+        self.report(self.full_name(name), True, "")
+        return True
+
+    def start(self, *args, **kwargs):
+        inst = self.session.instance(*args, **kwargs)
+        self.instances.append(inst)
+        return inst.start()
+
+
+def run_groups(session, report, selected=None):
+    for grp in GROUPS:
+        if grp.when is not None and not grp.when(session):
+            continue
+        if selected and not any(s in grp.name for s in selected):
+            continue
+        run = Run(session, grp, report)
+        reason = None
+        started = time.monotonic()
+        try:
+            grp.fn(run, **grp.params)
+        except (Failure, AssertionError) as e:
+            reason = str(e)
+        except Exception as e:
+            reason = f"{type(e).__name__}: {e}\n" + traceback.format_exc(limit=-3)
+        finally:
+            for inst in run.instances:
+                inst.stop()
+        missing = [name for name in grp.checks if name not in run.done]
+        for name in missing:
+            report(run.full_name(name), False,
+                   f"not checked: {reason or 'the group ended without running this check'}")
+        if reason is not None and not missing:
+            report(f"{grp.name} (after its checks)", False, reason)
+        session.timings.append((grp.name, time.monotonic() - started))
