@@ -135,10 +135,15 @@ def main():
                  for b in json.loads(r.stdout)["benchmarks"] if b["aggregate_name"] == "median"}
         floor_mbs = speed["LineEndsMemchr"]
         ours_mbs = speed["FieldReaderPass"]
-        rows.append(["3", "Field reader, one pass over 10 MB (median of 5)",
+        rows.append(["3", "Field reader, filling pass over 10 MB (median of 5)",
                      f"{ours_mbs:,.0f} MB/s", f"memchr '\\n' {floor_mbs:,.0f} MB/s "
                      f"(std::find {speed['LineEndsFind']:,.0f})", f"{ours_mbs / floor_mbs:.2f}x",
                      "≥ 0.5x", "yes" if ours_mbs / floor_mbs >= 0.5 else "**no**"])
+        count_mbs = speed["FieldReaderCountingPass"]
+        rows.append(["3", "… the load's counting pass (boundaries only, no copies)",
+                     f"{count_mbs:,.0f} MB/s", f"memchr '\\n' {floor_mbs:,.0f} MB/s",
+                     f"{count_mbs / floor_mbs:.2f}x", "≥ 0.5x",
+                     "yes" if count_mbs / floor_mbs >= 0.5 else "**no**"])
 
         # 4 and 5. The explosion, in-process on the real window.
         log("explosion: the program's pump, then the busy loop")

@@ -82,7 +82,7 @@ std::size_t FieldReader::FindFieldEnd(std::size_t from) const {
     return i;
 }
 
-void FieldReader::ReadField(bool firstOfRecord, std::string& out) {
+void FieldReader::ReadField(bool firstOfRecord, std::string* out) {
     SkipBlanks(firstOfRecord);
     if (pos_ >= text_.size()) throw RuntimeError(kErrInputPastEnd, path_);
 
@@ -91,10 +91,10 @@ void FieldReader::ReadField(bool firstOfRecord, std::string& out) {
         const std::size_t close = text_.find('"', start);
         if (close == std::string_view::npos) {
             pos_ = text_.size();
-            out.assign(text_.substr(start));
+            if (out) out->assign(text_.substr(start));
             return;
         }
-        out.assign(text_.substr(start, close - start));
+        if (out) out->assign(text_.substr(start, close - start));
         pos_ = close + 1;
         while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t'))
             ++pos_;
@@ -111,7 +111,7 @@ void FieldReader::ReadField(bool firstOfRecord, std::string& out) {
     std::size_t last = end;
     while (last > start && (text_[last - 1] == ' ' || text_[last - 1] == '\t'))
         --last;
-    out.assign(text_.substr(start, last - start));
+    if (out) out->assign(text_.substr(start, last - start));
     pos_ = end;
     if (pos_ < text_.size() && text_[pos_] == ',') {
         ++pos_;
@@ -121,8 +121,13 @@ void FieldReader::ReadField(bool firstOfRecord, std::string& out) {
 }
 
 void FieldReader::ReadRecord(std::string& name, std::string& command) {
-    ReadField(true, name);
-    ReadField(false, command);
+    ReadField(true, &name);
+    ReadField(false, &command);
+}
+
+void FieldReader::SkipRecord() {
+    ReadField(true, nullptr);
+    ReadField(false, nullptr);
 }
 
 } // namespace pikorina

@@ -32,9 +32,12 @@ class FieldReader {
     // Reads one record's two fields; throws error 62 when the file ends before them. The
     // strings are overwritten, so a caller reading many records can reuse their memory.
     void ReadRecord(std::string& name, std::string& command);
+    // Passes over one record as ReadRecord would, failing the same way, without copying it.
+    void SkipRecord();
 
   private:
-    void ReadField(bool firstOfRecord, std::string& out);
+    // Copies the field into out, unless out is null.
+    void ReadField(bool firstOfRecord, std::string* out);
     void SkipBlanks(bool lineEndsToo);
     bool SkipLineEnd();
     std::size_t FindFieldEnd(std::size_t from) const;

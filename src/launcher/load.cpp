@@ -55,9 +55,9 @@ void frmMain::LoadLaunchList() {
                 launchCommands.assign(1, {});
                 file.ReadRecord(launchNames[0], launchCommands[0]);
             }
-            std::string scratch;
+            // Counting needs the records' boundaries, not their text.
             while (!file.AtEnd()) {
-                file.ReadRecord(scratch, scratch);
+                file.SkipRecord();
                 count = Increment(count);
             }
         }
