@@ -24,6 +24,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace pikorina::qt {
 namespace {
@@ -49,11 +50,21 @@ QPixmap LoadPicture(const QString& resource) {
     return QPixmap::fromImage(best);
 }
 
+// Each picture is decoded when it is first shown: the 900 KB background would otherwise cost
+// every start-up, though many runs never switch it on.
 const QPixmap& PixmapOf(Picture picture) {
-    static const std::array<QPixmap, 5> pixmaps{
-        QPixmap(), LoadPicture(":/flag.ico"), QPixmap(":/swirl.bmp"), LoadPicture(":/dynamite.ico"),
-        LoadPicture(":/burst.ico")};
-    return pixmaps[static_cast<std::size_t>(picture)];
+    static std::array<std::optional<QPixmap>, 5> pixmaps;
+    std::optional<QPixmap>& pixmap = pixmaps[static_cast<std::size_t>(picture)];
+    if (!pixmap) {
+        switch (picture) {
+        case Picture::None: pixmap.emplace(); break;
+        case Picture::Flag: pixmap = LoadPicture(":/flag.ico"); break;
+        case Picture::Swirl: pixmap.emplace(":/swirl.bmp"); break;
+        case Picture::Dynamite: pixmap = LoadPicture(":/dynamite.ico"); break;
+        case Picture::Burst: pixmap = LoadPicture(":/burst.ico"); break;
+        }
+    }
+    return *pixmap;
 }
 
 QFont DialogFont(int points) {

@@ -30,8 +30,6 @@ struct EndUnwind {};
 // same picture stretched, as the explosion's later frames are.
 struct PictureHandles {
     HICON flag, dynamite, burst;
-    HBITMAP swirl;
-    SIZE swirlSize;
 };
 
 const PictureHandles& Pictures() {
@@ -41,19 +39,31 @@ const PictureHandles& Pictures() {
             return static_cast<HICON>(
                 LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
         };
-        PictureHandles p{icon(IDI_FLAG),
-                         icon(IDI_DYNAMITE),
-                         icon(IDI_BURST),
-                         static_cast<HBITMAP>(LoadImageW(module, MAKEINTRESOURCEW(IDB_SWIRL),
-                                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)),
-                         {0, 0}};
-        BITMAP info{};
-        if (p.swirl && GetObjectW(p.swirl, sizeof info, &info)) {
-            p.swirlSize = {info.bmWidth, info.bmHeight};
-        }
-        return p;
+        return PictureHandles{icon(IDI_FLAG), icon(IDI_DYNAMITE), icon(IDI_BURST)};
     }();
     return pictures;
+}
+
+struct SwirlBitmap {
+    HBITMAP bitmap;
+    SIZE size;
+};
+
+// The background is loaded when it is first wanted: at 900 KB it would otherwise cost every
+// start-up, though many runs never switch it on.
+const SwirlBitmap& Swirl() {
+    static const SwirlBitmap swirl = [] {
+        SwirlBitmap s{
+            static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_SWIRL),
+                                            IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)),
+            {0, 0}};
+        BITMAP info{};
+        if (s.bitmap && GetObjectW(s.bitmap, sizeof info, &info)) {
+            s.size = {info.bmWidth, info.bmHeight};
+        }
+        return s;
+    }();
+    return swirl;
 }
 
 HICON IconOf(Picture picture) {
@@ -68,7 +78,7 @@ HICON IconOf(Picture picture) {
 // A picture's own size in twips, so that it grows with the dpi like everything else.
 SIZE PictureTwips(Picture picture) {
     if (picture == Picture::Swirl) {
-        const SIZE px = Pictures().swirlSize;
+        const SIZE px = Swirl().size;
         return {px.cx * kTwipsPerPixelAt96Dpi, px.cy * kTwipsPerPixelAt96Dpi};
     }
     if (picture == Picture::None) return {0, 0};
@@ -81,10 +91,10 @@ void DrawPicture(HDC dc, Picture picture, const RECT& r) {
     if (HICON icon = IconOf(picture)) {
         // DI_NORMAL applies the icon's mask, so its transparent pixels show what lies behind.
         DrawIconEx(dc, r.left, r.top, icon, w, h, 0, nullptr, DI_NORMAL);
-    } else if (picture == Picture::Swirl && Pictures().swirl) {
+    } else if (picture == Picture::Swirl && Swirl().bitmap) {
         HDC source = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(source, Pictures().swirl);
-        const SIZE s = Pictures().swirlSize;
+        HGDIOBJ old = SelectObject(source, Swirl().bitmap);
+        const SIZE s = Swirl().size;
         if (s.cx == w && s.cy == h) {
             BitBlt(dc, r.left, r.top, w, h, source, 0, 0, SRCCOPY);
         } else {
