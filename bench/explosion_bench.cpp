@@ -59,10 +59,7 @@ class Watching final : public pikorina::WindowSystem {
     OleColor BackColor() const override { return w_.BackColor(); }
     void SetBackColor(OleColor c) override { w_.SetBackColor(c); }
     void SetWindowPicture(ControlId i) override { w_.SetWindowPicture(i); }
-    void SetLeft(ControlId c, Twips v) override { w_.SetLeft(c, v); }
-    void SetTop(ControlId c, Twips v) override { w_.SetTop(c, v); }
-    void SetWidth(ControlId c, Twips v) override { w_.SetWidth(c, v); }
-    void SetHeight(ControlId c, Twips v) override { w_.SetHeight(c, v); }
+    void SetGeometry(ControlId c, Geometry which, Twips v) override { w_.SetGeometry(c, which, v); }
     void SetVisible(ControlId c, bool v) override { w_.SetVisible(c, v); }
     void SetImagePicture(ControlId t, ControlId s) override { w_.SetImagePicture(t, s); }
     void AddListItems(std::span<const std::string> items) override { w_.AddListItems(items); }

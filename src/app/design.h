@@ -57,6 +57,40 @@ constexpr const ControlDesign& Design(ControlId id) {
     return kControls[static_cast<int>(id)];
 }
 
+// What a control is now: where it lies, whether it is shown, which picture it holds.
+struct ControlState {
+    Twips left, top, width, height;
+    bool visible;
+    Picture picture;
+
+    constexpr Twips& operator[](Geometry which) {
+        switch (which) {
+        case Geometry::Left: return left;
+        case Geometry::Top: return top;
+        case Geometry::Width: return width;
+        case Geometry::Height: return height;
+        }
+        return left;
+    }
+};
+
+// Every control's state, starting as designed; each window system keeps one.
+class ControlStates {
+  public:
+    constexpr ControlStates() {
+        for (const ControlDesign& d : kControls) {
+            (*this)[d.id] = {d.left, d.top, d.width, d.height, d.visible, d.picture};
+        }
+    }
+    constexpr ControlState& operator[](ControlId id) { return states_[static_cast<int>(id)]; }
+    constexpr const ControlState& operator[](ControlId id) const {
+        return states_[static_cast<int>(id)];
+    }
+
+  private:
+    std::array<ControlState, kControlCount> states_{};
+};
+
 // The window: its caption, and the frame that the outer size includes. Whatever frame the
 // window manager really draws, the client area is the outer size less this frame.
 inline constexpr std::string_view kWindowCaption = "プログラムの強制終了";

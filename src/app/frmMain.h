@@ -16,10 +16,10 @@ class Control {
   public:
     Control(WindowSystem& ws, ControlId id) : ws_(ws), id_(id) {}
     ControlId id() const { return id_; }
-    void SetLeft(Twips v) { ws_.SetLeft(id_, v); }
-    void SetTop(Twips v) { ws_.SetTop(id_, v); }
-    void SetWidth(Twips v) { ws_.SetWidth(id_, v); }
-    void SetHeight(Twips v) { ws_.SetHeight(id_, v); }
+    void SetLeft(Twips v) { ws_.SetGeometry(id_, Geometry::Left, v); }
+    void SetTop(Twips v) { ws_.SetGeometry(id_, Geometry::Top, v); }
+    void SetWidth(Twips v) { ws_.SetGeometry(id_, Geometry::Width, v); }
+    void SetHeight(Twips v) { ws_.SetGeometry(id_, Geometry::Height, v); }
     void Show() { ws_.SetVisible(id_, true); }
     void Hide() { ws_.SetVisible(id_, false); }
 

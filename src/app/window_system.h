@@ -27,6 +27,9 @@ enum class ControlId {
 };
 inline constexpr int kControlCount = 10;
 
+// The four numbers that place a control.
+enum class Geometry { Left, Top, Width, Height };
+
 // How a launch list's bytes are to be read.
 enum class TextEncoding {
     Utf8,    // the file said so with a byte-order mark
@@ -49,10 +52,7 @@ class WindowSystem {
     virtual void SetWindowPicture(ControlId image) = 0;
 
     // Any control: geometry relative to the client area, and visibility.
-    virtual void SetLeft(ControlId control, Twips left) = 0;
-    virtual void SetTop(ControlId control, Twips top) = 0;
-    virtual void SetWidth(ControlId control, Twips width) = 0;
-    virtual void SetHeight(ControlId control, Twips height) = 0;
+    virtual void SetGeometry(ControlId control, Geometry which, Twips value) = 0;
     virtual void SetVisible(ControlId control, bool visible) = 0;
 
     // Image controls: the target shows the source's picture from now on.

@@ -77,7 +77,7 @@ class Explosion : public testing::Test {
     void ExpectWindowAsBefore() {
         for (const ControlDesign& d : kControls) {
             const ControlState& now = ws.State(d.id);
-            const ControlState& was = before[static_cast<int>(d.id)];
+            const ControlState& was = before[d.id];
             EXPECT_EQ(now.visible, was.visible) << d.name;
             EXPECT_EQ(now.picture, was.picture) << d.name;
             if (d.id != ControlId::Donpa) {
@@ -92,7 +92,7 @@ class Explosion : public testing::Test {
     FakeWindowSystem ws;
     frmMain form{ws};
     double click = 0;
-    std::array<ControlState, kControlCount> before{};
+    ControlStates before;
 };
 
 TEST_F(Explosion, RunsItsStepsInOrderAndPutsEverythingBack) {

@@ -9,12 +9,6 @@ std::string Name(ControlId id) {
     return std::string(Design(id).name);
 }
 
-FakeWindowSystem::FakeWindowSystem() {
-    for (const ControlDesign& d : kControls) {
-        controls[static_cast<int>(d.id)] = {d.left, d.top, d.width, d.height, d.visible, d.picture};
-    }
-}
-
 std::vector<std::string> FakeWindowSystem::LogOf(std::string_view prefix) const {
     std::vector<std::string> out;
     for (const std::string& line : log) {
@@ -47,21 +41,10 @@ void FakeWindowSystem::SetWindowPicture(ControlId image) {
     log.push_back("SetPicture frmMain " + Name(image));
     windowPicture = State(image).picture;
 }
-void FakeWindowSystem::SetLeft(ControlId c, Twips v) {
-    log.push_back("SetLeft " + Name(c) + " " + std::to_string(v));
-    State(c).left = v;
-}
-void FakeWindowSystem::SetTop(ControlId c, Twips v) {
-    log.push_back("SetTop " + Name(c) + " " + std::to_string(v));
-    State(c).top = v;
-}
-void FakeWindowSystem::SetWidth(ControlId c, Twips v) {
-    log.push_back("SetWidth " + Name(c) + " " + std::to_string(v));
-    State(c).width = v;
-}
-void FakeWindowSystem::SetHeight(ControlId c, Twips v) {
-    log.push_back("SetHeight " + Name(c) + " " + std::to_string(v));
-    State(c).height = v;
+void FakeWindowSystem::SetGeometry(ControlId c, Geometry which, Twips v) {
+    static constexpr const char* kNames[] = {"SetLeft ", "SetTop ", "SetWidth ", "SetHeight "};
+    log.push_back(kNames[static_cast<int>(which)] + Name(c) + " " + std::to_string(v));
+    State(c)[which] = v;
 }
 void FakeWindowSystem::SetVisible(ControlId c, bool visible) {
     log.push_back((visible ? "Show " : "Hide ") + Name(c));

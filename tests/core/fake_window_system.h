@@ -27,24 +27,16 @@ struct MsgBoxCall {
     std::string title;
 };
 
-struct ControlState {
-    Twips left, top, width, height;
-    bool visible;
-    Picture picture;
-};
-
 class FakeWindowSystem : public WindowSystem {
   public:
-    FakeWindowSystem();
-
     // The log: one line per operation, "Hide Label", "SetTop Donpa 2280", "DoEvents", ...
     std::vector<std::string> log;
     // Lines of the log that match a prefix, in order.
     std::vector<std::string> LogOf(std::string_view prefix) const;
 
     // State a real window would show.
-    std::array<ControlState, kControlCount> controls{};
-    ControlState& State(ControlId id) { return controls[static_cast<int>(id)]; }
+    ControlStates controls;
+    ControlState& State(ControlId id) { return controls[id]; }
     Twips windowWidth = kDesignWidth, windowHeight = kDesignHeight;
     OleColor backColor = kButtonFace;
     Picture windowPicture = Picture::None;
@@ -82,10 +74,7 @@ class FakeWindowSystem : public WindowSystem {
     OleColor BackColor() const override { return backColor; }
     void SetBackColor(OleColor color) override;
     void SetWindowPicture(ControlId image) override;
-    void SetLeft(ControlId control, Twips left) override;
-    void SetTop(ControlId control, Twips top) override;
-    void SetWidth(ControlId control, Twips width) override;
-    void SetHeight(ControlId control, Twips height) override;
+    void SetGeometry(ControlId control, Geometry which, Twips value) override;
     void SetVisible(ControlId control, bool visible) override;
     void SetImagePicture(ControlId target, ControlId source) override;
     void AddListItems(std::span<const std::string> items) override;

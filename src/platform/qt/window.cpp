@@ -103,9 +103,6 @@ Window::Window(QString appPath)
     setWindowTitle(ToQString(kWindowCaption));
     setWindowIcon(QIcon(":/flag.ico"));
     setSizeGripEnabled(false);
-    for (const ControlDesign& d : kControls) {
-        State(d.id) = {d.left, d.top, d.width, d.height, d.visible, d.picture};
-    }
 
     list_ = new QListWidget(this);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -227,26 +224,12 @@ QColor Window::ColorOf(OleColor color) const {
 
 // Controls.
 
-void Window::SetLeft(ControlId id, Twips v) {
-    State(id).left = v;
+void Window::SetGeometry(ControlId id, Geometry which, Twips v) {
+    State(id)[which] = v;
     PlaceWidget(id);
     update();
 }
-void Window::SetTop(ControlId id, Twips v) {
-    State(id).top = v;
-    PlaceWidget(id);
-    update();
-}
-void Window::SetWidth(ControlId id, Twips v) {
-    State(id).width = v;
-    PlaceWidget(id);
-    update();
-}
-void Window::SetHeight(ControlId id, Twips v) {
-    State(id).height = v;
-    PlaceWidget(id);
-    update();
-}
+
 void Window::SetVisible(ControlId id, bool visible) {
     State(id).visible = visible;
     if (QWidget* w = WidgetOf(id)) {

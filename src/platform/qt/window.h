@@ -50,10 +50,7 @@ class Window final : public QDialog, public WindowSystem {
     OleColor BackColor() const override { return backColor_; }
     void SetBackColor(OleColor color) override;
     void SetWindowPicture(ControlId image) override;
-    void SetLeft(ControlId control, Twips left) override;
-    void SetTop(ControlId control, Twips top) override;
-    void SetWidth(ControlId control, Twips width) override;
-    void SetHeight(ControlId control, Twips height) override;
+    void SetGeometry(ControlId control, Geometry which, Twips value) override;
     void SetVisible(ControlId control, bool visible) override;
     void SetImagePicture(ControlId target, ControlId source) override;
     void AddListItems(std::span<const std::string> items) override;
@@ -79,13 +76,8 @@ class Window final : public QDialog, public WindowSystem {
     void reject() override;
 
   private:
-    struct ControlState {
-        Twips left, top, width, height;
-        bool visible;
-        Picture picture;
-    };
-    ControlState& State(ControlId id) { return controls_[static_cast<int>(id)]; }
-    const ControlState& State(ControlId id) const { return controls_[static_cast<int>(id)]; }
+    ControlState& State(ControlId id) { return controls_[id]; }
+    const ControlState& State(ControlId id) const { return controls_[id]; }
     QWidget* WidgetOf(ControlId id) const;
     void PlaceWidget(ControlId id);
     void Fire(frmMain::Handler handler);
@@ -95,7 +87,7 @@ class Window final : public QDialog, public WindowSystem {
 
     frmMain* form_ = nullptr;
     QString appPath_;
-    std::array<ControlState, kControlCount> controls_{};
+    ControlStates controls_;
     OleColor backColor_ = kButtonFace;
     Picture windowPicture_ = Picture::None;
     Twips outerWidth_ = kDesignWidth;

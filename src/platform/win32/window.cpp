@@ -176,9 +176,6 @@ Window::Window(HINSTANCE instance, std::optional<std::string> appPath)
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     performanceFrequency_ = static_cast<double>(frequency.QuadPart);
-    for (const ControlDesign& d : kControls) {
-        State(d.id) = {d.left, d.top, d.width, d.height, d.visible, d.picture};
-    }
 }
 
 Window::~Window() {
@@ -323,23 +320,8 @@ void Window::ShowCentred() {
     UpdateWindow(hwnd_);
 }
 
-void Window::SetLeft(ControlId id, Twips v) {
-    State(id).left = v;
-    PlaceChild(id);
-    Invalidate();
-}
-void Window::SetTop(ControlId id, Twips v) {
-    State(id).top = v;
-    PlaceChild(id);
-    Invalidate();
-}
-void Window::SetWidth(ControlId id, Twips v) {
-    State(id).width = v;
-    PlaceChild(id);
-    Invalidate();
-}
-void Window::SetHeight(ControlId id, Twips v) {
-    State(id).height = v;
+void Window::SetGeometry(ControlId id, Geometry which, Twips v) {
+    State(id)[which] = v;
     PlaceChild(id);
     Invalidate();
 }

@@ -70,10 +70,7 @@ class Window final : public WindowSystem {
     OleColor BackColor() const override { return backColor_; }
     void SetBackColor(OleColor color) override;
     void SetWindowPicture(ControlId image) override;
-    void SetLeft(ControlId control, Twips left) override;
-    void SetTop(ControlId control, Twips top) override;
-    void SetWidth(ControlId control, Twips width) override;
-    void SetHeight(ControlId control, Twips height) override;
+    void SetGeometry(ControlId control, Geometry which, Twips value) override;
     void SetVisible(ControlId control, bool visible) override;
     void SetImagePicture(ControlId target, ControlId source) override;
     void AddListItems(std::span<const std::string> items) override;
@@ -92,13 +89,8 @@ class Window final : public WindowSystem {
     [[noreturn]] void End(int exitStatus) override;
 
   private:
-    struct ControlState {
-        Twips left, top, width, height;
-        bool visible;
-        Picture picture;
-    };
-    ControlState& State(ControlId id) { return controls_[static_cast<int>(id)]; }
-    const ControlState& State(ControlId id) const { return controls_[static_cast<int>(id)]; }
+    ControlState& State(ControlId id) { return controls_[id]; }
+    const ControlState& State(ControlId id) const { return controls_[id]; }
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -122,7 +114,7 @@ class Window final : public WindowSystem {
     std::optional<std::string> appPath_;
     HWND hwnd_ = nullptr;
     frmMain* form_ = nullptr;
-    std::array<ControlState, kControlCount> controls_{};
+    ControlStates controls_;
     std::array<HWND, kControlCount> children_{};
     OleColor backColor_ = kButtonFace;
     Picture windowPicture_ = Picture::None;
