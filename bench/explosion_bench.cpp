@@ -30,6 +30,7 @@
 namespace {
 
 using pikorina::ControlId;
+using pikorina::Geometry;
 using pikorina::OleColor;
 using pikorina::TextEncoding;
 using pikorina::Twips;
