@@ -42,6 +42,17 @@ TEST_F(Launch, LeavesTheWindowAndSelectionAsTheyWere) {
     EXPECT_EQ(ws.listIndex, 1);
 }
 
+TEST_F(Launch, AnEntryPastTheFirst32767StartsItsOwnCommand) {
+    // The index is read whole: cut to 16 bits, entry 69,999 would start entry 4,463.
+    Module::launchCommands.resize(70000);
+    for (std::size_t i = 0; i < Module::launchCommands.size(); ++i) {
+        Module::launchCommands[i] = "entry" + std::to_string(i);
+    }
+    ws.listIndex = 69999;
+    form.Raise(&frmMain::終了_Click);
+    EXPECT_EQ(ws.started, std::vector<std::string>{"entry69999"});
+}
+
 TEST_F(Launch, ACommandWithANulByteIsRefusedNotCutShort) {
     Module::launchCommands[0] = std::string("one.exe\0; del *", 16);
     form.Raise(&frmMain::終了_Click);
