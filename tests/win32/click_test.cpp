@@ -69,6 +69,7 @@ TEST_F(Clicks, LabelSetsOffTheExplosionAndEverythingComesBack) {
         int frame1Differences = -1, frame4Differences = -1;
         COLORREF bareInRedPause = 0;
         bool listShownInRedPause = true, buttonsShownInRedPause = true;
+        HWND focusInRedPause = nullptr;
         RECT frame4{};
         Boolean16 afterHiddenLabelClick = 0, afterDonpaClick = 0;
     } seen;
@@ -103,6 +104,7 @@ TEST_F(Clicks, LabelSetsOffTheExplosionAndEverythingComesBack) {
              // The background picture is off for the pause although the flag is on.
              seen.bareInRedPause = s.At(4, 4);
              seen.listShownInRedPause = IsWindowVisible(window_->ControlWindow(ControlId::ListBox));
+             seen.focusInRedPause = GetFocus();
              seen.buttonsShownInRedPause =
                  IsWindowVisible(window_->ControlWindow(ControlId::終了)) ||
                  IsWindowVisible(window_->ControlWindow(ControlId::シャットダウン)) ||
@@ -123,6 +125,9 @@ TEST_F(Clicks, LabelSetsOffTheExplosionAndEverythingComesBack) {
     EXPECT_EQ(seen.bareInRedPause, kRedPixel);
     EXPECT_FALSE(seen.listShownInRedPause);
     EXPECT_FALSE(seen.buttonsShownInRedPause);
+    // No hidden control holds the focus in the pause; afterwards the list has it back.
+    EXPECT_EQ(seen.focusInRedPause, window_->hwnd());
+    EXPECT_EQ(GetFocus(), window_->ControlWindow(ControlId::ListBox));
 
     // Afterwards: as before the click, with the background the clicks switched on.
     EXPECT_TRUE(window_->IsShown(ControlId::Label));

@@ -329,7 +329,18 @@ void Window::SetGeometry(ControlId id, Geometry which, Twips v) {
 void Window::SetVisible(ControlId id, bool visible) {
     State(id).visible = visible;
     if (HWND child = ControlWindow(id)) {
+        // A hidden control keeps the focus, so keys would reach a list or a button nobody
+        // sees in the explosion's red pause. The window holds the focus while its control is
+        // hidden, and gives it back when the control returns.
+        if (!visible && GetFocus() == child) {
+            if (!focusBeforeHiding_) focusBeforeHiding_ = child;
+            SetFocus(hwnd_);
+        }
         ShowWindow(child, visible ? SW_SHOWNA : SW_HIDE);
+        if (visible && child == focusBeforeHiding_) {
+            focusBeforeHiding_ = nullptr;
+            SetFocus(child);
+        }
     } else {
         Invalidate();
     }

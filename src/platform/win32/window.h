@@ -125,6 +125,7 @@ class Window final : public WindowSystem {
     HFONT labelFont_ = nullptr;
     int defaultId_;
     HWND savedFocus_ = nullptr;
+    HWND focusBeforeHiding_ = nullptr;
     Target pressed_ = Target::None;
     bool ended_ = false;
     int endStatus_ = 0;
