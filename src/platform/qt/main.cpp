@@ -5,7 +5,23 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
+namespace {
+
+// The program talks to its user through its window and its boxes only. Qt's own warnings (no
+// sound server, no runtime folder, a missing font) are not for the user; real trouble still
+// shows on the terminal.
+void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(message));
+    }
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    qInstallMessageHandler(QuietMessages);
     QApplication app(argc, argv);
     pikorina::qt::SetUpApplication(app);
     pikorina::qt::Window window;
