@@ -229,6 +229,18 @@ TEST_F(Clicks, OnTheBareWindowSwitchTheBackgroundPicture) {
     EXPECT_EQ(Grab().pixelColor(bare), face);
 }
 
+TEST_F(Clicks, ADoubleClickIsOneClick) {
+    Start("\"一\",one\r\n");
+    // What the window system delivers for two quick clicks: press, release, then the second
+    // press followed by the double-click, and the release.
+    const QPoint at(360, 225);
+    QTest::mouseClick(window.get(), Qt::LeftButton, {}, at);
+    QTest::mousePress(window.get(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(window.get(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(window.get(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(form->backgroundOn, kTrue16);
+}
+
 TEST_F(Clicks, OnTheListOrAButtonDoNotSwitchIt) {
     Start("\"一\",one\r\n");
     QTest::mouseClick(qobject_cast<QListWidget*>(Child("ListBox"))->viewport(), Qt::LeftButton);

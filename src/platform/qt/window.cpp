@@ -321,6 +321,12 @@ void Window::mouseReleaseEvent(QMouseEvent* event) {
     if (pressed == Target::Form) Fire(&frmMain::Form_Click);
 }
 
+// The second click of a double-click is the double-click, not another click, as on Windows:
+// two quick clicks on the bare window switch the background once.
+void Window::mouseDoubleClickEvent(QMouseEvent*) {
+    pressed_ = Target::None;
+}
+
 // Esc presses the cancel button, as long as it is there to press.
 void Window::reject() {
     if (cancel_->isVisible()) cancel_->click();
