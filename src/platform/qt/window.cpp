@@ -296,35 +296,27 @@ void Window::paintEvent(QPaintEvent*) {
     }
 }
 
-// Clicks: a visible label gets its own, a visible image swallows them, the rest of the bare
-// client area belongs to the window. Like a button, a click counts where it is released.
-Window::Target Window::HitTest(QPoint pos) const {
-    if (State(ControlId::Donpa).visible && ControlRect(ControlId::Donpa).contains(pos)) {
-        return Target::None;
-    }
-    if (State(ControlId::Label).visible && ControlRect(ControlId::Label).contains(pos)) {
-        return Target::Label;
-    }
-    return Target::Form;
+// Clicks on the painted label and pictures; the list and buttons take their own.
+SurfaceClicks::Target Window::HitTest(QPoint pos) const {
+    return SurfaceClicks::At(controls_,
+                             [&](ControlId id) { return ControlRect(id).contains(pos); });
 }
 
 void Window::mousePressEvent(QMouseEvent* event) {
-    pressed_ =
-        event->button() == Qt::LeftButton ? HitTest(event->position().toPoint()) : Target::None;
+    if (event->button() == Qt::LeftButton) clicks_.Press(HitTest(event->position().toPoint()));
 }
 
 void Window::mouseReleaseEvent(QMouseEvent* event) {
-    const Target pressed = std::exchange(pressed_, Target::None);
-    if (event->button() != Qt::LeftButton || pressed != HitTest(event->position().toPoint()))
-        return;
-    if (pressed == Target::Label) Fire(&frmMain::Label_Click);
-    if (pressed == Target::Form) Fire(&frmMain::Form_Click);
+    if (event->button() != Qt::LeftButton) return;
+    if (const frmMain::Handler handler = clicks_.Release(HitTest(event->position().toPoint()))) {
+        Fire(handler);
+    }
 }
 
 // The second click of a double-click is the double-click, not another click, as on Windows:
 // two quick clicks on the bare window switch the background once.
 void Window::mouseDoubleClickEvent(QMouseEvent*) {
-    pressed_ = Target::None;
+    clicks_.Cancel();
 }
 
 // Esc presses the cancel button, as long as it is there to press.

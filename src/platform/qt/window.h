@@ -3,6 +3,7 @@
 // picture are painted on the dialog's own surface, as they have no windows of their own.
 #pragma once
 
+#include "app/clicks.h"
 #include "app/design.h"
 #include "app/frmMain.h"
 #include "app/window_system.h"
@@ -82,8 +83,7 @@ class Window final : public QDialog, public WindowSystem {
     QWidget* WidgetOf(ControlId id) const;
     void PlaceWidget(ControlId id);
     void Fire(frmMain::Handler handler);
-    enum class Target { None, Form, Label };
-    Target HitTest(QPoint pos) const;
+    SurfaceClicks::Target HitTest(QPoint pos) const;
     QColor ColorOf(OleColor color) const;
 
     frmMain* form_ = nullptr;
@@ -98,7 +98,7 @@ class Window final : public QDialog, public WindowSystem {
     QPushButton* cancel_;
     QPushButton* shutdown_;
     QFont labelFont_;
-    Target pressed_ = Target::None;
+    SurfaceClicks clicks_;
     QPointer<QWidget> focusBeforeHiding_;
     QSoundEffect* sound_ = nullptr;
 };

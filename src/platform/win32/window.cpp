@@ -496,26 +496,22 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_ERASEBKGND: return 1; // WM_PAINT covers every pixel
     case WM_LBUTTONDOWN:
-        pressed_ = HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        clicks_.Press(HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}));
         SetCapture(hwnd_);
         return 0;
     case WM_LBUTTONDBLCLK:
         // The second press of a double-click: the first one's release was the click.
-        pressed_ = Target::None;
+        clicks_.Cancel();
         return 0;
     case WM_LBUTTONUP: {
-        const Target pressed = pressed_;
-        pressed_ = Target::None;
+        const frmMain::Handler handler =
+            clicks_.Release(HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}));
         if (GetCapture() == hwnd_) ReleaseCapture();
-        // A click is a press and a release on the same thing.
-        if (pressed != Target::None &&
-            HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}) == pressed) {
-            Raise(pressed == Target::Label ? &frmMain::Label_Click : &frmMain::Form_Click);
-        }
+        if (handler) Raise(handler);
         return 0;
     }
     case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lParam) != hwnd_) pressed_ = Target::None;
+        if (reinterpret_cast<HWND>(lParam) != hwnd_) clicks_.Cancel();
         return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
@@ -580,18 +576,11 @@ void Window::OnCommand(int id, int code, HWND control) {
     }
 }
 
-Window::Target Window::HitTest(POINT client) const {
-    // A visible control takes the click; a hidden one's area belongs to the window.
-    auto over = [this, client](ControlId id) {
+SurfaceClicks::Target Window::HitTest(POINT client) const {
+    return SurfaceClicks::At(controls_, [&](ControlId id) {
         const RECT r = ControlRect(id);
-        return State(id).visible && PtInRect(&r, client);
-    };
-    if (over(ControlId::Label)) return Target::Label;
-    for (const ControlDesign& d : kControls) {
-        // The image controls have no click handlers: a click on one does nothing.
-        if (d.kind == ControlKind::Image && over(d.id)) return Target::None;
-    }
-    return Target::Form;
+        return PtInRect(&r, client) != FALSE;
+    });
 }
 
 void Window::Raise(frmMain::Handler handler) {

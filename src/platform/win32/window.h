@@ -5,6 +5,7 @@
 // and Alt+letter, as in a dialog box, while the layout stays in exact pixels.
 #pragma once
 
+#include "app/clicks.h"
 #include "app/design.h"
 #include "app/frmMain.h"
 #include "app/window_system.h"
@@ -96,8 +97,7 @@ class Window final : public WindowSystem {
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int code, HWND control);
     void OnClick(POINT client);
-    enum class Target { None, Form, Label };
-    Target HitTest(POINT client) const;
+    SurfaceClicks::Target HitTest(POINT client) const;
     bool Translate(MSG& msg);
 
     int Px(Twips twips) const { return TwipsToPixels(twips, dpi_); }
@@ -126,7 +126,7 @@ class Window final : public WindowSystem {
     int defaultId_;
     HWND savedFocus_ = nullptr;
     HWND focusBeforeHiding_ = nullptr;
-    Target pressed_ = Target::None;
+    SurfaceClicks clicks_;
     bool ended_ = false;
     int endStatus_ = 0;
     double performanceFrequency_;
