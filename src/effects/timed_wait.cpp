@@ -5,11 +5,18 @@
 // wait for n seconds lasts between n - 1/2 and n + 1/2 seconds. The start reading and the end
 // mark come from the seconds-since-midnight clock, but the time that has passed is measured on
 // a monotonic clock: a wait never hangs when the wall clock wraps at midnight, nor ends early
-// when it is set back or forward. Between readings the thread sleeps in the event pump until an
-// event arrives or the end mark passes, instead of spinning on the clock.
+// when it is set forward. Between readings the thread sleeps in the event pump until an event
+// arrives or the end mark passes, instead of spinning on the clock.
+//
+// Once the monotonic clock says the time is up, the wait also waits for the day clock to pass
+// the mark, so that whatever runs next and reads Timer() sees the mark behind it. The two clocks
+// disagree at that moment by up to one tick of the day clock (about 15.6 ms on Windows), which
+// is never as long as a second: a day clock a whole second or more behind was set back or
+// wrapped at midnight, and then the monotonic clock alone decides.
 #include "app/errors.h"
 #include "app/frmMain.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace pikorina {
@@ -26,14 +33,21 @@ std::int32_t RoundToInt32(double value) {
 } // namespace
 
 void frmMain::時間待ち(std::int32_t n) {
+    // While the day clock catches up, it is read again after this long at the least.
+    constexpr double kDayClockPoll = 0.001;
     const double t0 = ws_.Timer();
     const double m0 = ws_.MonotonicSeconds();
     const double endMark = RoundToInt32(t0 + n);
     for (;;) {
         const double t = t0 + (ws_.MonotonicSeconds() - m0);
         // Strictly greater: a reading equal to the end mark keeps waiting.
-        if (t > endMark) return;
-        ws_.DoEvents(endMark - t);
+        if (!(t > endMark)) {
+            ws_.DoEvents(endMark - t);
+            continue;
+        }
+        const double day = ws_.Timer();
+        if (day > endMark || t - day >= 1) return;
+        ws_.DoEvents(std::max(endMark - day, kDayClockPoll));
     }
 }
 

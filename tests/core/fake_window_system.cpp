@@ -67,7 +67,8 @@ void FakeWindowSystem::SelectListItem(int index) {
 }
 
 double FakeWindowSystem::Timer() const {
-    return std::fmod(wallAtStart + monotonic, 86400.0);
+    const double wall = std::fmod(wallAtStart + monotonic, 86400.0);
+    return timerTick > 0 ? std::floor(wall / timerTick) * timerTick : wall;
 }
 
 void FakeWindowSystem::DoEvents(double maxWaitSeconds) {

@@ -46,6 +46,9 @@ class FakeWindowSystem : public WindowSystem {
     // The clock: the wall clock is midnightOffset + monotonic, wrapped at midnight.
     double monotonic = 1000.0;
     double wallAtStart = 36000.25;
+    // The day clock moves in steps of this many seconds when set (Windows': about 1/64 s),
+    // so that it can read a little behind the monotonic one.
+    double timerTick = 0;
     // How late a pump that sleeps the whole time wakes up, as a real timer would.
     double wakeLatency = 0.0015;
     int doEventsCalls = 0;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 namespace pikorina::test {
@@ -46,6 +47,43 @@ INSTANTIATE_TEST_SUITE_P(Table, TimedWaitEnds,
                                          WaitRow{10.5, 2, 12}, // halves go to the even second
                                          WaitRow{11.5, 2, 14}, WaitRow{10.75, 0, 11},
                                          WaitRow{0.0, 1, 1}));
+
+// The day clock can read up to one of its ticks behind the monotonic one. Whatever its tick,
+// the program reading Timer() right after a wait sees the end mark behind it.
+struct CoarseRow {
+    double t0; // the true time at the start; the day clock reads it rounded down to its tick
+    std::int32_t n;
+    double tick;
+};
+std::ostream& operator<<(std::ostream& os, const CoarseRow& r) {
+    return os << "t0 " << r.t0 << " n " << r.n << " tick " << r.tick;
+}
+
+class TimedWaitWithACoarseDayClock : public TimedWait,
+                                     public testing::WithParamInterface<CoarseRow> {};
+
+TEST_P(TimedWaitWithACoarseDayClock, EndsOnlyOnceTheDayClockHasPassedTheMark) {
+    const CoarseRow& row = GetParam();
+    ws.timerTick = row.tick;
+    ws.wakeLatency = 0; // the pump wakes exactly when the monotonic clock reaches the mark
+    const double endMark = std::nearbyint(std::floor(row.t0 / row.tick) * row.tick + row.n);
+    const double took = WaitFrom(row.t0, row.n);
+    EXPECT_GT(ws.Timer(), endMark);
+    EXPECT_LE(took, endMark - row.t0 + row.tick + 0.002) << "waited past the day clock's tick";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TimedWaitWithACoarseDayClock,
+                         testing::Values(CoarseRow{10.31, 1, 1.0 / 64}, CoarseRow{10.3, 1, 1.0},
+                                         CoarseRow{10.999, 2, 1.0 / 64},
+                                         CoarseRow{85092.2, 1, 0.0156}));
+
+TEST_F(TimedWait, EndsOnTheMonotonicClockWhenTheDayClockIsSetBack) {
+    ws.SetTimer(500.25);
+    ws.At(ws.monotonic + 0.3, [&] { ws.wallAtStart -= 3600; });
+    const double start = ws.monotonic;
+    form.時間待ち(2);
+    EXPECT_NEAR(ws.monotonic - start, 1.75, 0.01);
+}
 
 TEST_F(TimedWait, WhoseEndMarkHasPassedReturnsWithoutPumping) {
     for (const auto& [t0, n] : {std::pair{10.25, 0}, std::pair{10.9, -1}, std::pair{10.2, -5}}) {
