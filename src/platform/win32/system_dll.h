@@ -36,8 +36,6 @@ class SystemDll {
   public:
     explicit SystemDll(const wchar_t* name);
 
-    explicit operator bool() const { return module_ != nullptr; }
-
     template <typename Function> Function* Find(const char* name) const {
         return FindExport<Function>(module_.get(), name);
     }
