@@ -21,15 +21,11 @@ from cases import LAUNCH_LIST, expect_args, expect_as_before, expected_args
 from desktop import Failure
 from suite import table
 
-# Not in the table:
-#   imm32, msctf: known DLLs on Windows, never taken from the program's folder. (Wine's user32
-#     maps imm32 by name before the program's first line, from the program's folder.)
-#   version: Wine's user32 imports it, so Wine maps it before the program's first line;
-#     Windows' user32 does not, and nothing else in the program loads it.
-#   msimg32: Wine's uxtheme delay-loads it through the loader's default path, which leaves
-#     the process's restricted search aside (+module: 'looking for L"msimg32.dll" in (null)',
-#     then +loaddll: 'Loaded L"...\\msimg32.dll" ... native'); on Windows a delay load goes
-#     through LoadLibrary, which keeps to the search that the program restricted.
+# Left out, with what Wine's load trace (WINEDEBUG=+loaddll, +module) shows:
+#   imm32: a known DLL on Windows; Wine's user32 maps it from the program's folder before wWinMain.
+#   msctf: a known DLL on Windows.
+#   version: Wine's user32 imports it, Windows' does not; Wine maps it before wWinMain.
+#   msimg32: Wine's uxtheme delay-loads it past the restricted search ('in (null)' under +module).
 PLANTED = [
     ("winmm", "the bang and the timer resolution; once a static import"),
     ("uxtheme", "loaded by the common controls for their themes"),
