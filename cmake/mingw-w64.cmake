@@ -16,6 +16,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# No build folder in anything the compiler writes down (file names in assertions and debug
+# information), so that the release does not depend on where it was built.
+get_filename_component(PIKORINA_SOURCE_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+set(CMAKE_C_FLAGS_INIT "-ffile-prefix-map=${PIKORINA_SOURCE_ROOT}=.")
+set(CMAKE_CXX_FLAGS_INIT "-ffile-prefix-map=${PIKORINA_SOURCE_ROOT}=.")
 
 # Test programs run through Wine; the wrapper keeps Wine's helper processes off ctest's pipe.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run)

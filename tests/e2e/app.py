@@ -130,6 +130,15 @@ class WindowsProgram:
     def install(self, folder):
         shutil.copy2(self.executable, folder)
 
+    def plant(self, path):
+        """Puts planted.c's DLL at path, built the first time."""
+        dll = os.path.join(self.workdir, "planted.dll")
+        if not os.path.exists(dll):
+            source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "planted.c")
+            subprocess.run(["x86_64-w64-mingw32-gcc", "-shared", "-O2", "-o", dll, source],
+                           check=True)
+        shutil.copy2(dll, path)
+
     def write_marker(self, folder):
         # Beside the launcher: CreateProcess looks in the launcher's own folder first.
         shutil.copy2(self.marker, folder)
@@ -150,10 +159,12 @@ class WindowsProgram:
 
 
 class Instance:
-    """One copy of the program in a fresh folder. `setup` is Setup.ini's bytes (None: no file)."""
+    """One copy of the program in a fresh folder. `setup` is Setup.ini's bytes (None: no file);
+    `env`: variables to set for the program on top of the usual ones."""
 
-    def __init__(self, program, root, setup, name="app", sound=True):
+    def __init__(self, program, root, setup, name="app", sound=True, env=None):
         self.program = program
+        self.env = env or {}
         self.folder = tempfile.mkdtemp(prefix=name + "-", dir=root)
         program.install(self.folder)
         program.write_marker(self.folder)
@@ -170,7 +181,7 @@ class Instance:
     def start(self):
         with open(self.log, "wb") as log:
             self.proc = desktop.spawn(self.program.argv(self.folder), cwd=self.folder,
-                                      env=self.program.environment(self.folder),
+                                      env={**self.program.environment(self.folder), **self.env},
                                       stdin=subprocess.DEVNULL, stdout=log,
                                       stderr=subprocess.STDOUT)
         return self

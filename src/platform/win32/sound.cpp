@@ -3,9 +3,8 @@
 // closed it; PlaySound plays the same wave file asynchronously, is silent on error and takes
 // the whole path.
 #include "effects/sound_command.h"
+#include "platform/win32/system_dll.h"
 #include "platform/win32/window.h"
-
-#include <mmsystem.h>
 
 namespace pikorina::win32 {
 
@@ -13,8 +12,8 @@ bool Window::mciExecute(std::string_view command) {
     const auto path = PlayCommandPath(command);
     if (!path) return false;
     // SND_NODEFAULT: a missing file stays silent rather than playing the system's default sound.
-    return PlaySoundW(Widen(*path).c_str(), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT) !=
-           FALSE;
+    return winmm::PlaySoundW(Widen(*path).c_str(), nullptr,
+                             SND_FILENAME | SND_ASYNC | SND_NODEFAULT) != FALSE;
 }
 
 } // namespace pikorina::win32

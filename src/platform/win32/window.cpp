@@ -4,6 +4,7 @@
 
 #include "app/errors.h"
 #include "platform/win32/resource.h"
+#include "platform/win32/system_dll.h"
 
 #include <commctrl.h>
 #include <mmsystem.h>
@@ -172,7 +173,7 @@ Window::Window(HINSTANCE instance, std::optional<std::string> appPath)
     : instance_(instance), appPath_(std::move(appPath)), defaultId_(IDC_EXIT_BUTTON) {
     // Waits in the event pump end within a millisecond of their deadline rather than at the
     // next tick of the default 15.6 ms timer.
-    timeBeginPeriod(1);
+    winmm::timeBeginPeriod(1);
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     performanceFrequency_ = static_cast<double>(frequency.QuadPart);
@@ -183,7 +184,7 @@ Window::~Window() {
     if (hwnd_) DestroyWindow(hwnd_);
     if (dialogFont_) DeleteObject(dialogFont_);
     if (labelFont_) DeleteObject(labelFont_);
-    timeEndPeriod(1);
+    winmm::timeEndPeriod(1);
 }
 
 void Window::Attach(frmMain& form) {
@@ -191,7 +192,7 @@ void Window::Attach(frmMain& form) {
     // The manifest asks for Common Controls 6; loading it here makes the themed buttons and
     // list the ones created below.
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
+    comctl32::InitCommonControlsEx(&controls);
     static const ATOM windowClass = [this] {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;

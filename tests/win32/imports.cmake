@@ -1,0 +1,32 @@
+cmake_minimum_required(VERSION 3.25)
+# The exe imports only DLLs that Windows always maps from the system folder, its known DLLs;
+# anything else is loaded at run time from the system folder (src/platform/win32/system_dll.h).
+#   cmake -DOBJDUMP=... -DEXE=pikorina.exe -P imports.cmake
+set(allowed gdi32.dll kernel32.dll msvcrt.dll user32.dll)
+
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} -p ${EXE} failed")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" lines "${dump}")
+set(imported "")
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "DLL Name: " "" name "${line}")
+  string(STRIP "${name}" name)
+  string(TOLOWER "${name}" name)
+  list(APPEND imported ${name})
+endforeach()
+list(SORT imported)
+message(STATUS "imports: ${imported}")
+if(NOT imported)
+  message(FATAL_ERROR "no import table found in ${EXE}")
+endif()
+foreach(name IN LISTS imported)
+  if(NOT name IN_LIST allowed)
+    message(FATAL_ERROR "${EXE} imports ${name}, which Windows may take from the program's folder")
+  endif()
+endforeach()
+# Delay-loaded DLLs are looked up by name at first call, past any check above.
+if(NOT dump MATCHES "Entry d 0+ 0+ Delay Import Directory")
+  message(FATAL_ERROR "${EXE} has a delay-import table")
+endif()
