@@ -50,8 +50,8 @@ void Surface::Paint(Painter& painter) const {
         painter.DrawPicture(OwnRect(windowPicture_, 0, 0), windowPicture_);
     }
     if ((*this)[ControlId::Label].visible) {
-        painter.DrawText(RectOf(ControlId::Label), Design(ControlId::Label).caption, kLabelFont,
-                         kLabelForeColor);
+        painter.DrawWrappedText(RectOf(ControlId::Label), Design(ControlId::Label).caption,
+                                kLabelFont, kLabelForeColor);
     }
     for (const ControlDesign& d : kControls) {
         const ControlState& s = (*this)[d.id];

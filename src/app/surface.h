@@ -37,8 +37,8 @@ class Painter {
     // show through.
     virtual void DrawPicture(const Rect& area, Picture picture) = 0;
     // From the top-left, wrapped at word breaks to the rectangle's width, with no background.
-    virtual void DrawText(const Rect& area, std::string_view text, const Font& font,
-                          OleColor color) = 0;
+    virtual void DrawWrappedText(const Rect& area, std::string_view text, const Font& font,
+                                 OleColor color) = 0;
 };
 
 // What a control is now.

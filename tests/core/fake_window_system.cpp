@@ -25,8 +25,8 @@ class RecordingPainter final : public Painter {
         calls.push_back(std::string("picture ") + kNames[static_cast<int>(picture)] + " " +
                         Text(area));
     }
-    void DrawText(const Rect& area, std::string_view text, const Font& font,
-                  OleColor color) override {
+    void DrawWrappedText(const Rect& area, std::string_view text, const Font& font,
+                         OleColor color) override {
         calls.push_back(
             "text " + Text(area) + " " + std::to_string(font.points) + "pt " +
             std::to_string(color) + " " +

@@ -106,8 +106,8 @@ class SurfacePainter final : public Painter {
     void DrawPicture(const Rect& area, Picture picture) override {
         painter_.drawPixmap(Px(area), PixmapOf(picture));
     }
-    void DrawText(const Rect& area, std::string_view text, const Font& font,
-                  OleColor color) override {
+    void DrawWrappedText(const Rect& area, std::string_view text, const Font& font,
+                         OleColor color) override {
         painter_.setFont(ToQFont(font));
         painter_.setPen(ToQColor(color, palette_));
         painter_.drawText(Px(area), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
