@@ -131,6 +131,10 @@ void SurfaceWindowSystem::SetVisible(ControlId id, bool visible) {
     if (move == FocusMove::ToControl) FocusControl(id);
 }
 
+void SurfaceWindowSystem::PressButton(ControlId button) {
+    if (const frmMain::Handler handler = surface_.Press(button)) Raise(handler);
+}
+
 void SurfaceWindowSystem::SetImagePicture(ControlId target, ControlId source) {
     surface_.SetImagePicture(target, source);
     Repaint();

@@ -179,6 +179,12 @@ class SurfaceWindowSystem : public WindowSystem {
     void SetImagePicture(ControlId target, ControlId source) override;
 
   protected:
+    // Every press of a button comes here, whether by a click, Enter, Esc or its access key:
+    // the surface says which handler, if any, it raises.
+    void PressButton(ControlId button);
+    // Runs a handler as an event does.
+    virtual void Raise(frmMain::Handler handler) = 0;
+
     // The painted part changed.
     virtual void Repaint() = 0;
     // The window's size changed: surface().ClientRect() is its new client area.

@@ -90,6 +90,8 @@ class FakeWindowSystem : public SurfaceWindowSystem {
     [[noreturn]] void End(int exitStatus) override;
 
   protected:
+    // The tests raise the form's handlers themselves.
+    void Raise(frmMain::Handler) override {}
     void Repaint() override {}
     void ResizeWindow() override {}
     void PlaceControl(ControlId) override {}

@@ -161,12 +161,12 @@ Window::Window(QString appPath)
             list_->setSortingEnabled(false);
             list_->setUniformItemSizes(true); // keeps a long list quick to fill and scroll
             connect(list_, &QListWidget::itemDoubleClicked, this,
-                    [this] { Fire(&frmMain::ListBox_DblClick); });
+                    [this] { Raise(&frmMain::ListBox_DblClick); });
         } else {
             auto* button = new QPushButton(ToQString(d.caption), this);
             button->setAutoDefault(true); // a focused button is pressed by Enter
             button->setDefault(id == kDefaultButton);
-            connect(button, &QPushButton::clicked, this, [this, id] { Press(id); });
+            connect(button, &QPushButton::clicked, this, [this, id] { PressButton(id); });
             widget = button;
         }
         widgets_[static_cast<int>(id)] = widget;
@@ -191,13 +191,8 @@ bool Window::IsShown(ControlId id) const {
     return w ? w->isVisible() : surface()[id].visible;
 }
 
-void Window::Fire(frmMain::Handler handler) {
+void Window::Raise(frmMain::Handler handler) {
     if (form_) form_->Raise(handler);
-}
-
-// Every press of a button comes here, whether by a click, Enter, Esc or its access key.
-void Window::Press(ControlId button) {
-    if (const frmMain::Handler handler = surface().Press(button)) Fire(handler);
 }
 
 void Window::ShowCentred() {
@@ -210,7 +205,7 @@ void Window::ShowCentred() {
     // Without a window manager nothing activates the window, and keys would never reach it.
     activateWindow();
     raise();
-    list_->setFocus(Qt::OtherFocusReason);
+    FocusControl(kTabOrder.front());
 }
 
 // The surface's native part.
@@ -270,7 +265,7 @@ void Window::mousePressEvent(QMouseEvent* event) {
 
 void Window::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    if (const frmMain::Handler handler = surface_.MouseUp(Under(event))) Fire(handler);
+    if (const frmMain::Handler handler = surface_.MouseUp(Under(event))) Raise(handler);
 }
 
 // The second click of a double-click is the double-click, not another click, as on Windows:
@@ -281,7 +276,7 @@ void Window::mouseDoubleClickEvent(QMouseEvent*) {
 
 // Esc presses the cancel button.
 void Window::reject() {
-    Press(kCancelButton);
+    PressButton(kCancelButton);
 }
 
 // Closing by the title bar or the window manager ends the program, like キャンセル.

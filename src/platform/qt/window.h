@@ -66,6 +66,7 @@ class Window final : public QDialog, public SurfaceWindowSystem {
     void reject() override;
 
     // SurfaceWindowSystem
+    void Raise(frmMain::Handler handler) override;
     void Repaint() override { update(); }
     void ResizeWindow() override;
     void PlaceControl(ControlId id) override;
@@ -76,8 +77,6 @@ class Window final : public QDialog, public SurfaceWindowSystem {
 
   private:
     QWidget* WidgetOf(ControlId id) const { return widgets_[static_cast<int>(id)]; }
-    void Press(ControlId button);
-    void Fire(frmMain::Handler handler);
 
     frmMain* form_ = nullptr;
     QString appPath_;

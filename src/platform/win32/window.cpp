@@ -231,7 +231,7 @@ void Window::ShowCentred() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetForegroundWindow(hwnd_);
-    SetFocus(ControlWindow(ControlId::ListBox));
+    FocusControl(kTabOrder.front());
     UpdateWindow(hwnd_);
 }
 
@@ -467,14 +467,9 @@ void Window::OnCommand(int id, int code) {
             SyncDefaultButton();
             PostMessageW(hwnd_, kSyncDefaultButton, 0, 0);
         } else if (code == BN_CLICKED) {
-            Press(control);
+            PressButton(control);
         }
     }
-}
-
-// Every press of a button comes here, whether by a click, Enter, Esc or its access key.
-void Window::Press(ControlId button) {
-    if (const frmMain::Handler handler = surface().Press(button)) Raise(handler);
 }
 
 void Window::Raise(frmMain::Handler handler) {

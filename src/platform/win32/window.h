@@ -40,7 +40,7 @@ class Window final : public SurfaceWindowSystem {
     int Run();
     // Runs a handler as an event does: through the form's Raise, and under the end seam
     // stopping where the event was dispatched.
-    void Raise(frmMain::Handler handler);
+    void Raise(frmMain::Handler handler) override;
     // Handles every queued message through the same path as the main loop, without waiting;
     // false once the program has ended or a quit message came.
     bool PumpPending();
@@ -95,7 +95,6 @@ class Window final : public SurfaceWindowSystem {
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int code);
-    void Press(ControlId button);
     bool Translate(MSG& msg);
 
     int Px(Twips twips) const { return TwipsToPixels(twips, dpi_); }
