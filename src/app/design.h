@@ -6,6 +6,7 @@
 #include "app/window_system.h"
 
 #include <array>
+#include <span>
 #include <string_view>
 
 namespace pikorina {
@@ -14,6 +15,23 @@ enum class ControlKind { Button, ListBox, Image, Label };
 
 // The pictures that are part of the program itself.
 enum class Picture { None, Flag, Swirl, Dynamite, Burst };
+
+// A picture's own size in pixels at 96 dpi, as tools/make_art.py draws it: the image controls
+// show the 32 x 32 image of an icon, and the swirl is 640 x 480. The art is ours, so the sizes
+// are known here rather than asked of each platform's decoder.
+struct PictureSize {
+    int width, height;
+};
+constexpr PictureSize OwnSize(Picture picture) {
+    switch (picture) {
+    case Picture::None: return {0, 0};
+    case Picture::Swirl: return {640, 480};
+    case Picture::Flag:
+    case Picture::Dynamite:
+    case Picture::Burst: return {32, 32};
+    }
+    return {0, 0};
+}
 
 struct ControlDesign {
     ControlId id;
@@ -57,39 +75,10 @@ constexpr const ControlDesign& Design(ControlId id) {
     return kControls[static_cast<int>(id)];
 }
 
-// What a control is now: where it lies, whether it is shown, which picture it holds.
-struct ControlState {
-    Twips left, top, width, height;
-    bool visible;
-    Picture picture;
-
-    constexpr Twips& operator[](Geometry which) {
-        switch (which) {
-        case Geometry::Left: return left;
-        case Geometry::Top: return top;
-        case Geometry::Width: return width;
-        case Geometry::Height: return height;
-        }
-        return left;
-    }
-};
-
-// Every control's state, starting as designed; each window system keeps one.
-class ControlStates {
-  public:
-    constexpr ControlStates() {
-        for (const ControlDesign& d : kControls) {
-            (*this)[d.id] = {d.left, d.top, d.width, d.height, d.visible, d.picture};
-        }
-    }
-    constexpr ControlState& operator[](ControlId id) { return states_[static_cast<int>(id)]; }
-    constexpr const ControlState& operator[](ControlId id) const {
-        return states_[static_cast<int>(id)];
-    }
-
-  private:
-    std::array<ControlState, kControlCount> states_{};
-};
+// Enter presses the default button when no other button has the focus; Esc presses the cancel
+// button.
+inline constexpr ControlId kDefaultButton = ControlId::終了;
+inline constexpr ControlId kCancelButton = ControlId::キャンセル;
 
 // The window: its caption, and the frame that the outer size includes. Whatever frame the
 // window manager really draws, the client area is the outer size less this frame.
@@ -110,11 +99,17 @@ constexpr Twips ClientHeightFor(Twips outerHeight) {
     return outerHeight - kFrameTop - kFrameBottom;
 }
 
-// The warning label's own font; the faces after the first stand in where it is not installed.
+// A font as designed: the faces after the first stand in where it is not installed.
+struct Font {
+    std::span<const std::string_view> faces;
+    int points;
+    int charset;
+};
+
+// The warning label's own font, which is also the dialog's.
 inline constexpr std::array<std::string_view, 4> kLabelFontFaces{"MS UI Gothic", "IPAPGothic",
                                                                  "IPAGothic", "Noto Sans CJK JP"};
-inline constexpr int kLabelFontPoints = 9;
-inline constexpr int kLabelFontCharset = 128; // Shift-JIS
+inline constexpr Font kLabelFont{kLabelFontFaces, 9, 128}; // 128: Shift-JIS
 inline constexpr OleColor kLabelForeColor = kBlack;
 
 // Twips to pixels at a given dpi, rounded to the nearest pixel.

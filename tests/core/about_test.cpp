@@ -78,7 +78,7 @@ TEST(Background, EachClickOnTheBareWindowSwitchesThePicture) {
     const Boolean16 flags[] = {kTrue16, kFalse16, kTrue16};
     for (int i = 0; i < 3; ++i) {
         form.Raise(&frmMain::Form_Click);
-        EXPECT_EQ(ws.windowPicture, expected[i]) << "click " << i + 1;
+        EXPECT_EQ(ws.surface().WindowPicture(), expected[i]) << "click " << i + 1;
         EXPECT_EQ(form.backgroundOn, flags[i]) << "click " << i + 1;
     }
     EXPECT_EQ(ws.log,

@@ -2,11 +2,50 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace pikorina::test {
 
 std::string Name(ControlId id) {
     return std::string(Design(id).name);
+}
+
+namespace {
+
+class RecordingPainter final : public Painter {
+  public:
+    std::vector<std::string> calls;
+    void FillRect(const Rect& area, OleColor color) override {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%x", color);
+        calls.push_back("fill " + Text(area) + " " + hex);
+    }
+    void DrawPicture(const Rect& area, Picture picture) override {
+        static constexpr const char* kNames[] = {"None", "Flag", "Swirl", "Dynamite", "Burst"};
+        calls.push_back(std::string("picture ") + kNames[static_cast<int>(picture)] + " " +
+                        Text(area));
+    }
+    void DrawWrappedText(const Rect& area, std::string_view text, const Font& font,
+                         OleColor color) override {
+        calls.push_back(
+            "text " + Text(area) + " " + std::to_string(font.points) + "pt " +
+            std::to_string(color) + " " +
+            (text == Design(ControlId::Label).caption ? "the warning" : std::string(text)));
+    }
+
+  private:
+    static std::string Text(const Rect& r) {
+        return std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+               std::to_string(r.width) + " " + std::to_string(r.height);
+    }
+};
+
+} // namespace
+
+std::vector<std::string> Painted(const Surface& surface) {
+    RecordingPainter painter;
+    surface.Paint(painter);
+    return painter.calls;
 }
 
 std::vector<std::string> FakeWindowSystem::LogOf(std::string_view prefix) const {
@@ -27,32 +66,32 @@ void FakeWindowSystem::SetTimer(double seconds) {
 
 void FakeWindowSystem::SetWindowWidth(Twips width) {
     log.push_back("SetWidth frmMain " + std::to_string(width));
-    windowWidth = width;
+    SurfaceWindowSystem::SetWindowWidth(width);
 }
 void FakeWindowSystem::SetWindowHeight(Twips height) {
     log.push_back("SetHeight frmMain " + std::to_string(height));
-    windowHeight = height;
+    SurfaceWindowSystem::SetWindowHeight(height);
 }
 void FakeWindowSystem::SetBackColor(OleColor color) {
     log.push_back("SetBackColor " + std::to_string(color));
-    backColor = color;
+    SurfaceWindowSystem::SetBackColor(color);
 }
 void FakeWindowSystem::SetWindowPicture(ControlId image) {
     log.push_back("SetPicture frmMain " + Name(image));
-    windowPicture = State(image).picture;
+    SurfaceWindowSystem::SetWindowPicture(image);
 }
 void FakeWindowSystem::SetGeometry(ControlId c, Geometry which, Twips v) {
     static constexpr const char* kNames[] = {"SetLeft ", "SetTop ", "SetWidth ", "SetHeight "};
     log.push_back(kNames[static_cast<int>(which)] + Name(c) + " " + std::to_string(v));
-    State(c)[which] = v;
+    SurfaceWindowSystem::SetGeometry(c, which, v);
 }
 void FakeWindowSystem::SetVisible(ControlId c, bool visible) {
     log.push_back((visible ? "Show " : "Hide ") + Name(c));
-    State(c).visible = visible;
+    SurfaceWindowSystem::SetVisible(c, visible);
 }
 void FakeWindowSystem::SetImagePicture(ControlId target, ControlId source) {
     log.push_back("SetPicture " + Name(target) + " " + Name(source));
-    State(target).picture = State(source).picture;
+    SurfaceWindowSystem::SetImagePicture(target, source);
 }
 void FakeWindowSystem::AddListItems(std::span<const std::string> items) {
     log.push_back("AddItems " + std::to_string(items.size()));

@@ -1,16 +1,17 @@
 // A window system without a screen: records every operation in a log, keeps the state a real
-// window would have, and scripts the clock, the events that arrive while the window waits, the
-// answers of message boxes and the files on disk.
+// window would have (its surface is the core's own, as in the real front ends), and scripts the
+// clock, the events that arrive while the window waits, the answers of message boxes and the
+// files on disk.
 #pragma once
 
-#include "app/design.h"
 #include "app/errors.h"
-#include "app/window_system.h"
+#include "app/surface.h"
 
 #include <array>
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,19 +28,16 @@ struct MsgBoxCall {
     std::string title;
 };
 
-class FakeWindowSystem : public WindowSystem {
+class FakeWindowSystem : public SurfaceWindowSystem {
   public:
     // The log: one line per operation, "Hide Label", "SetTop Donpa 2280", "DoEvents", ...
     std::vector<std::string> log;
     // Lines of the log that match a prefix, in order.
     std::vector<std::string> LogOf(std::string_view prefix) const;
 
-    // State a real window would show.
-    ControlStates controls;
-    ControlState& State(ControlId id) { return controls[id]; }
-    Twips windowWidth = kDesignWidth, windowHeight = kDesignHeight;
-    OleColor backColor = kButtonFace;
-    Picture windowPicture = Picture::None;
+    // What a real window would show besides its surface; the focus is on a native control,
+    // or on the window itself when there is none.
+    std::optional<ControlId> focus = ControlId::ListBox;
     std::vector<std::string> listItems;
     int listIndex = -1;
 
@@ -74,7 +72,6 @@ class FakeWindowSystem : public WindowSystem {
     // WindowSystem
     void SetWindowWidth(Twips width) override;
     void SetWindowHeight(Twips height) override;
-    OleColor BackColor() const override { return backColor; }
     void SetBackColor(OleColor color) override;
     void SetWindowPicture(ControlId image) override;
     void SetGeometry(ControlId control, Geometry which, Twips value) override;
@@ -95,10 +92,25 @@ class FakeWindowSystem : public WindowSystem {
     bool mciExecute(std::string_view command) override;
     [[noreturn]] void End(int exitStatus) override;
 
+  protected:
+    // The tests raise the form's handlers themselves.
+    void Raise(frmMain::Handler) override {}
+    void Repaint() override {}
+    void ResizeWindow() override {}
+    void PlaceControl(ControlId) override {}
+    void ShowControl(ControlId, bool) override {}
+    bool HasFocus(ControlId id) const override { return focus == id; }
+    void FocusWindow() override { focus.reset(); }
+    void FocusControl(ControlId id) override { focus = id; }
+
   private:
     std::multimap<double, std::function<void()>> events_;
 };
 
 std::string Name(ControlId id);
+
+// What a surface paints, one line a call: "fill 0 0 5535 3570 8000000f",
+// "picture Dynamite 2400 2280 480 480", "text 240 2280 5055 630 9pt 0 the warning".
+std::vector<std::string> Painted(const Surface& surface);
 
 } // namespace pikorina::test

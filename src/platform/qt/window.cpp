@@ -1,5 +1,5 @@
-// The window: geometry, painting, click routing, keys, message boxes, the event pump and the
-// end of the program.
+// The window: the list and buttons kept in step with the core's surface, painting, keys and
+// mouse into the core, message boxes, the event pump and the end of the program.
 #include "platform/qt/window.h"
 
 #include "app/errors.h"
@@ -34,6 +34,9 @@ namespace {
 int Px(Twips twips) {
     return TwipsToPixels(twips, 96);
 }
+QRect Px(const Rect& r) {
+    return QRect(Px(r.left), Px(r.top), Px(r.width), Px(r.height));
+}
 
 QString ToQString(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
@@ -67,15 +70,58 @@ const QPixmap& PixmapOf(Picture picture) {
     return *pixmap;
 }
 
-QFont DialogFont(int points) {
+QFont ToQFont(const Font& design) {
     QFont font;
     QStringList faces;
-    for (std::string_view face : kLabelFontFaces)
+    for (std::string_view face : design.faces)
         faces << ToQString(face);
     font.setFamilies(faces);
-    font.setPointSize(points);
+    font.setPointSize(design.points);
     font.setWeight(QFont::Normal);
     return font;
+}
+
+QColor ToQColor(OleColor color, const QPalette& palette) {
+    if (!IsSystemColor(color)) return QColor(RedOf(color), GreenOf(color), BlueOf(color));
+    // The system colours the program can meet, by their index.
+    switch (SystemColorIndex(color)) {
+    case 5: return palette.color(QPalette::Base);        // window
+    case 8: return palette.color(QPalette::Text);        // window text
+    case 18: return palette.color(QPalette::ButtonText); // button text
+    case 15:                                             // button face
+    default: return palette.color(QPalette::Button);
+    }
+}
+
+// The surface's painter: QPainter in device-independent pixels.
+class SurfacePainter final : public Painter {
+  public:
+    explicit SurfacePainter(QWidget& widget) : painter_(&widget), palette_(widget.palette()) {
+        // Pixel art is scaled without smoothing, block for block.
+        painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    }
+    void FillRect(const Rect& area, OleColor color) override {
+        painter_.fillRect(Px(area), ToQColor(color, palette_));
+    }
+    void DrawPicture(const Rect& area, Picture picture) override {
+        painter_.drawPixmap(Px(area), PixmapOf(picture));
+    }
+    void DrawWrappedText(const Rect& area, std::string_view text, const Font& font,
+                         OleColor color) override {
+        painter_.setFont(ToQFont(font));
+        painter_.setPen(ToQColor(color, palette_));
+        painter_.drawText(Px(area), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                          ToQString(text));
+    }
+
+  private:
+    QPainter painter_;
+    QPalette palette_;
+};
+
+// Whether a mouse event's point lies in a rectangle of the surface.
+auto Under(const QMouseEvent* event) {
+    return [at = event->position().toPoint()](const Rect& r) { return Px(r).contains(at); };
 }
 
 } // namespace
@@ -84,7 +130,7 @@ void SetUpApplication(QApplication& app) {
     // The classic bevelled look of the dialog being copied.
     if (QStyle* style = QStyleFactory::create("Windows")) app.setStyle(style);
     // The dialog font must show Japanese; the default Linux face has no kana.
-    app.setFont(DialogFont(kLabelFontPoints));
+    app.setFont(ToQFont(kLabelFont));
     // Qt's own texts (the standard buttons of message boxes) in Japanese.
     auto* translator = new QTranslator(&app);
     if (translator->load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
@@ -99,159 +145,93 @@ Window::Window(QString appPath)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                            Qt::MSWindowsFixedSizeDialogHint),
-      appPath_(std::move(appPath)), labelFont_(DialogFont(kLabelFontPoints)) {
+      appPath_(std::move(appPath)) {
     setWindowTitle(ToQString(kWindowCaption));
     setWindowIcon(QIcon(":/flag.ico"));
     setSizeGripEnabled(false);
 
-    list_ = new QListWidget(this);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setSortingEnabled(false);
-    list_->setUniformItemSizes(true); // keeps a long list quick to fill and scroll
-    auto makeButton = [this](ControlId id) {
-        auto* button = new QPushButton(ToQString(Design(id).caption), this);
-        button->setAutoDefault(true); // a focused button is pressed by Enter
-        return button;
-    };
-    exit_ = makeButton(ControlId::終了);
-    exit_->setDefault(true);
-    cancel_ = makeButton(ControlId::キャンセル);
-    shutdown_ = makeButton(ControlId::シャットダウン);
-    for (const ControlDesign& d : kControls) {
-        if (QWidget* w = WidgetOf(d.id)) {
-            w->setObjectName(ToQString(d.name));
-            PlaceWidget(d.id);
-            w->setVisible(d.visible);
+    // The list and the buttons, in the order Tab goes round them.
+    QWidget* previous = nullptr;
+    for (ControlId id : kTabOrder) {
+        const ControlDesign& d = Design(id);
+        QWidget* widget;
+        if (d.kind == ControlKind::ListBox) {
+            widget = list_ = new QListWidget(this);
+            list_->setSelectionMode(QAbstractItemView::SingleSelection);
+            list_->setSortingEnabled(false);
+            list_->setUniformItemSizes(true); // keeps a long list quick to fill and scroll
+            connect(list_, &QListWidget::itemDoubleClicked, this,
+                    [this] { Raise(&frmMain::ListBox_DblClick); });
+        } else {
+            auto* button = new QPushButton(ToQString(d.caption), this);
+            button->setAutoDefault(true); // a focused button is pressed by Enter
+            button->setDefault(id == kDefaultButton);
+            connect(button, &QPushButton::clicked, this, [this, id] { PressButton(id); });
+            widget = button;
         }
+        widgets_[static_cast<int>(id)] = widget;
+        widget->setObjectName(ToQString(d.name));
+        PlaceControl(id);
+        widget->setVisible(d.visible);
+        if (previous) setTabOrder(previous, widget);
+        previous = widget;
     }
-    setTabOrder(list_, shutdown_);
-    setTabOrder(shutdown_, cancel_);
-    setTabOrder(cancel_, exit_);
-    setTabOrder(exit_, list_);
-
-    connect(list_, &QListWidget::itemDoubleClicked, this,
-            [this] { Fire(&frmMain::ListBox_DblClick); });
-    connect(exit_, &QPushButton::clicked, this, [this] { Fire(&frmMain::終了_Click); });
-    connect(shutdown_, &QPushButton::clicked, this,
-            [this] { Fire(&frmMain::シャットダウン_Click); });
-    connect(cancel_, &QPushButton::clicked, this, [this] { Fire(&frmMain::キャンセル_Click); });
-
-    setFixedSize(Px(ClientWidthFor(outerWidth_)), Px(ClientHeightFor(outerHeight_)));
+    setTabOrder(previous, WidgetOf(kTabOrder.front()));
+    ResizeWindow();
 }
 
 Window::~Window() = default;
 
-QWidget* Window::WidgetOf(ControlId id) const {
-    switch (id) {
-    case ControlId::ListBox: return list_;
-    case ControlId::終了: return exit_;
-    case ControlId::キャンセル: return cancel_;
-    case ControlId::シャットダウン: return shutdown_;
-    default: return nullptr;
-    }
-}
-
-void Window::PlaceWidget(ControlId id) {
-    if (QWidget* w = WidgetOf(id)) w->setGeometry(ControlRect(id));
-}
-
 QRect Window::ControlRect(ControlId id) const {
-    const ControlState& s = State(id);
-    const ControlDesign& d = Design(id);
-    if (d.kind == ControlKind::Image && !d.stretch && s.picture != Picture::None) {
-        // Without stretch an image control is exactly as large as its picture.
-        return QRect(QPoint(Px(s.left), Px(s.top)),
-                     PixmapOf(s.picture).deviceIndependentSize().toSize());
-    }
-    return QRect(Px(s.left), Px(s.top), Px(s.width), Px(s.height));
+    return Px(surface().RectOf(id));
 }
 
 bool Window::IsShown(ControlId id) const {
     const QWidget* w = WidgetOf(id);
-    return w ? w->isVisible() : State(id).visible;
+    return w ? w->isVisible() : surface()[id].visible;
 }
 
-void Window::Fire(frmMain::Handler handler) {
+void Window::Raise(frmMain::Handler handler) {
     if (form_) form_->Raise(handler);
 }
 
 void Window::ShowCentred() {
     // Centre the outer window, frame included, as the design measures it.
     const QRect screen = this->screen()->availableGeometry();
-    const QSize outer(Px(outerWidth_), Px(outerHeight_));
+    const QSize outer(Px(surface().WindowWidth()), Px(surface().WindowHeight()));
     move(screen.x() + (screen.width() - outer.width()) / 2,
          screen.y() + (screen.height() - outer.height()) / 2);
     show();
     // Without a window manager nothing activates the window, and keys would never reach it.
     activateWindow();
     raise();
-    list_->setFocus(Qt::OtherFocusReason);
+    FocusControl(kTabOrder.front());
 }
 
-// The window.
+// The surface's native part.
 
-void Window::SetWindowWidth(Twips width) {
-    outerWidth_ = width;
-    setFixedWidth(Px(ClientWidthFor(width)));
+void Window::ResizeWindow() {
+    setFixedSize(Px(surface().ClientRect()).size());
 }
 
-void Window::SetWindowHeight(Twips height) {
-    outerHeight_ = height;
-    setFixedHeight(Px(ClientHeightFor(height)));
+void Window::PlaceControl(ControlId id) {
+    WidgetOf(id)->setGeometry(ControlRect(id));
 }
 
-void Window::SetBackColor(OleColor color) {
-    backColor_ = color;
-    update();
+void Window::ShowControl(ControlId id, bool visible) {
+    WidgetOf(id)->setVisible(visible);
 }
 
-void Window::SetWindowPicture(ControlId image) {
-    windowPicture_ = State(image).picture;
-    update();
+bool Window::HasFocus(ControlId id) const {
+    return WidgetOf(id)->hasFocus();
 }
 
-QColor Window::ColorOf(OleColor color) const {
-    if (!IsSystemColor(color)) return QColor(RedOf(color), GreenOf(color), BlueOf(color));
-    // The system colours the program can meet, by their index.
-    switch (SystemColorIndex(color)) {
-    case 5: return palette().color(QPalette::Base);        // window
-    case 8: return palette().color(QPalette::Text);        // window text
-    case 18: return palette().color(QPalette::ButtonText); // button text
-    case 15:                                               // button face
-    default: return palette().color(QPalette::Button);
-    }
+void Window::FocusWindow() {
+    setFocus(Qt::OtherFocusReason);
 }
 
-// Controls.
-
-void Window::SetGeometry(ControlId id, Geometry which, Twips v) {
-    State(id)[which] = v;
-    PlaceWidget(id);
-    update();
-}
-
-void Window::SetVisible(ControlId id, bool visible) {
-    State(id).visible = visible;
-    if (QWidget* w = WidgetOf(id)) {
-        // Hiding the focused control would send the focus down the tab order, onto the next
-        // button, and when that is hidden too it stays there, hidden: Enter in the explosion's
-        // red pause would then press a button nobody sees, even キャンセル. So the window holds
-        // the focus while its control is hidden, and gives it back when the control returns.
-        if (!visible && w->hasFocus()) {
-            if (!focusBeforeHiding_) focusBeforeHiding_ = w;
-            setFocus(Qt::OtherFocusReason);
-        }
-        w->setVisible(visible);
-        if (visible && w == focusBeforeHiding_) {
-            w->setFocus(Qt::OtherFocusReason);
-            focusBeforeHiding_ = nullptr;
-        }
-    }
-    update();
-}
-void Window::SetImagePicture(ControlId target, ControlId source) {
-    State(target).picture = State(source).picture;
-    update();
+void Window::FocusControl(ControlId id) {
+    WidgetOf(id)->setFocus(Qt::OtherFocusReason);
 }
 
 // The list.
@@ -273,55 +253,30 @@ int Window::ListIndex() const {
     return list_->currentRow();
 }
 
-// Painting: colour, then the background picture unscaled from the top-left, then the label's
-// text and the image controls; the list and buttons are widgets and so lie above all of it.
 void Window::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), ColorOf(backColor_));
-    if (windowPicture_ != Picture::None) painter.drawPixmap(0, 0, PixmapOf(windowPicture_));
-    const ControlState& label = State(ControlId::Label);
-    if (label.visible) {
-        painter.setFont(labelFont_);
-        painter.setPen(ColorOf(kLabelForeColor));
-        painter.drawText(ControlRect(ControlId::Label),
-                         Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                         ToQString(Design(ControlId::Label).caption));
-    }
-    // Pixel art is scaled without smoothing, block for block.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    for (const ControlDesign& d : kControls) {
-        const ControlState& s = State(d.id);
-        if (d.kind != ControlKind::Image || !s.visible || s.picture == Picture::None) continue;
-        painter.drawPixmap(ControlRect(d.id), PixmapOf(s.picture));
-    }
+    SurfacePainter painter(*this);
+    surface().Paint(painter);
 }
 
 // Clicks on the painted label and pictures; the list and buttons take their own.
-SurfaceClicks::Target Window::HitTest(QPoint pos) const {
-    return SurfaceClicks::At(controls_,
-                             [&](ControlId id) { return ControlRect(id).contains(pos); });
-}
-
 void Window::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) clicks_.Press(HitTest(event->position().toPoint()));
+    if (event->button() == Qt::LeftButton) surface_.MouseDown(Under(event));
 }
 
 void Window::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    if (const frmMain::Handler handler = clicks_.Release(HitTest(event->position().toPoint()))) {
-        Fire(handler);
-    }
+    if (const frmMain::Handler handler = surface_.MouseUp(Under(event))) Raise(handler);
 }
 
 // The second click of a double-click is the double-click, not another click, as on Windows:
 // two quick clicks on the bare window switch the background once.
 void Window::mouseDoubleClickEvent(QMouseEvent*) {
-    clicks_.Cancel();
+    surface_.CancelClick();
 }
 
-// Esc presses the cancel button, as long as it is there to press.
+// Esc presses the cancel button.
 void Window::reject() {
-    if (cancel_->isVisible()) cancel_->click();
+    PressButton(kCancelButton);
 }
 
 // Closing by the title bar or the window manager ends the program, like キャンセル.

@@ -1,23 +1,19 @@
 // The Qt front end's window: a QDialog that implements the window-system services for frmMain.
-// The list and the buttons are real widgets; the label, the image controls and the background
-// picture are painted on the dialog's own surface, as they have no windows of their own.
+// The list and the buttons are real widgets, kept in step with the core's surface; the label,
+// the image controls and the background picture are painted on the dialog itself, as the
+// surface says, since they have no windows of their own.
 #pragma once
 
-#include "app/clicks.h"
-#include "app/design.h"
 #include "app/frmMain.h"
-#include "app/window_system.h"
+#include "app/surface.h"
 
 #include <QDialog>
-#include <QPixmap>
-#include <QPointer>
 
 #include <array>
 #include <functional>
 
 class QApplication;
 class QListWidget;
-class QPushButton;
 class QSoundEffect;
 
 namespace pikorina::qt {
@@ -25,7 +21,7 @@ namespace pikorina::qt {
 // Fonts, style and Qt's own Japanese texts, for the program and its tests alike.
 void SetUpApplication(QApplication& app);
 
-class Window final : public QDialog, public WindowSystem {
+class Window final : public QDialog, public SurfaceWindowSystem {
   public:
     // appPath: the folder that holds Setup.ini and Don.wav; the program's own folder by default.
     explicit Window(QString appPath = {});
@@ -39,21 +35,13 @@ class Window final : public QDialog, public WindowSystem {
     // What the user sees, for the tests: rectangles in pixels of the client area.
     QRect ControlRect(ControlId id) const;
     bool IsShown(ControlId id) const;
-    Picture PictureOf(ControlId id) const { return State(id).picture; }
-    Picture WindowPicture() const { return windowPicture_; }
+    Picture PictureOf(ControlId id) const { return surface()[id].picture; }
+    Picture WindowPicture() const { return surface().WindowPicture(); }
 
     // Answers message boxes instead of a person, when set.
     static std::function<int(std::string_view text, int style, std::string_view title)> msgBoxSeam;
 
     // WindowSystem
-    void SetWindowWidth(Twips width) override;
-    void SetWindowHeight(Twips height) override;
-    OleColor BackColor() const override { return backColor_; }
-    void SetBackColor(OleColor color) override;
-    void SetWindowPicture(ControlId image) override;
-    void SetGeometry(ControlId control, Geometry which, Twips value) override;
-    void SetVisible(ControlId control, bool visible) override;
-    void SetImagePicture(ControlId target, ControlId source) override;
     void AddListItems(std::span<const std::string> items) override;
     void SelectListItem(int index) override;
     int ListIndex() const override;
@@ -77,29 +65,23 @@ class Window final : public QDialog, public WindowSystem {
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
+    // SurfaceWindowSystem
+    void Raise(frmMain::Handler handler) override;
+    void Repaint() override { update(); }
+    void ResizeWindow() override;
+    void PlaceControl(ControlId id) override;
+    void ShowControl(ControlId id, bool visible) override;
+    bool HasFocus(ControlId id) const override;
+    void FocusWindow() override;
+    void FocusControl(ControlId id) override;
+
   private:
-    ControlState& State(ControlId id) { return controls_[id]; }
-    const ControlState& State(ControlId id) const { return controls_[id]; }
-    QWidget* WidgetOf(ControlId id) const;
-    void PlaceWidget(ControlId id);
-    void Fire(frmMain::Handler handler);
-    SurfaceClicks::Target HitTest(QPoint pos) const;
-    QColor ColorOf(OleColor color) const;
+    QWidget* WidgetOf(ControlId id) const { return widgets_[static_cast<int>(id)]; }
 
     frmMain* form_ = nullptr;
     QString appPath_;
-    ControlStates controls_;
-    OleColor backColor_ = kButtonFace;
-    Picture windowPicture_ = Picture::None;
-    Twips outerWidth_ = kDesignWidth;
-    Twips outerHeight_ = kDesignHeight;
-    QListWidget* list_;
-    QPushButton* exit_;
-    QPushButton* cancel_;
-    QPushButton* shutdown_;
-    QFont labelFont_;
-    SurfaceClicks clicks_;
-    QPointer<QWidget> focusBeforeHiding_;
+    std::array<QWidget*, kControlCount> widgets_{};
+    QListWidget* list_ = nullptr;
     QSoundEffect* sound_ = nullptr;
 };
 

@@ -1,5 +1,6 @@
-// The window: geometry, painting, click routing, keys, message boxes, the event pump, the clock
-// and the end of the program.
+// The window: the list and buttons kept in step with the core's surface, painting through an
+// off-screen bitmap, keys and mouse into the core, message boxes, the event pump, the clock and
+// the end of the program.
 #include "platform/win32/window.h"
 
 #include "app/errors.h"
@@ -26,85 +27,48 @@ constexpr DWORD kWindowExStyle = 0;
 // std::exception, so the launch handler's catch-all cannot swallow it.
 struct EndUnwind {};
 
-// The pictures that are part of the program, loaded from its resources once. The image
-// controls show the 32 x 32 image of an icon, whatever the dpi: a larger rendering is the
-// same picture stretched, as the explosion's later frames are.
-struct PictureHandles {
-    HICON flag, dynamite, burst;
-};
-
-const PictureHandles& Pictures() {
-    static const PictureHandles pictures = [] {
+// The pictures that are part of the program, loaded from its resources when first shown: the
+// 900 KB background would otherwise cost every start-up, though many runs never switch it on.
+// The image controls show the 32 x 32 image of an icon, whatever the dpi: a larger rendering
+// is the same picture stretched, as the explosion's later frames are.
+HANDLE PictureHandle(Picture picture) {
+    static std::array<HANDLE, 5> handles{};
+    static constexpr int kResources[] = {0, IDI_FLAG, IDB_SWIRL, IDI_DYNAMITE, IDI_BURST};
+    HANDLE& handle = handles[static_cast<std::size_t>(picture)];
+    if (!handle && picture != Picture::None) {
         const HINSTANCE module = GetModuleHandleW(nullptr);
-        auto icon = [module](int id) {
-            return static_cast<HICON>(
-                LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
-        };
-        return PictureHandles{icon(IDI_FLAG), icon(IDI_DYNAMITE), icon(IDI_BURST)};
-    }();
-    return pictures;
-}
-
-struct SwirlBitmap {
-    HBITMAP bitmap;
-    SIZE size;
-};
-
-// The background is loaded when it is first wanted: at 900 KB it would otherwise cost every
-// start-up, though many runs never switch it on.
-const SwirlBitmap& Swirl() {
-    static const SwirlBitmap swirl = [] {
-        SwirlBitmap s{
-            static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_SWIRL),
-                                            IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)),
-            {0, 0}};
-        BITMAP info{};
-        if (s.bitmap && GetObjectW(s.bitmap, sizeof info, &info)) {
-            s.size = {info.bmWidth, info.bmHeight};
-        }
-        return s;
-    }();
-    return swirl;
-}
-
-HICON IconOf(Picture picture) {
-    switch (picture) {
-    case Picture::Flag: return Pictures().flag;
-    case Picture::Dynamite: return Pictures().dynamite;
-    case Picture::Burst: return Pictures().burst;
-    default: return nullptr;
+        const auto id = MAKEINTRESOURCEW(kResources[static_cast<int>(picture)]);
+        handle = picture == Picture::Swirl
+                     ? LoadImageW(module, id, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)
+                     : LoadImageW(module, id, IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
     }
+    return handle;
 }
 
-// A picture's own size in twips, so that it grows with the dpi like everything else.
-SIZE PictureTwips(Picture picture) {
-    if (picture == Picture::Swirl) {
-        const SIZE px = Swirl().size;
-        return {px.cx * kTwipsPerPixelAt96Dpi, px.cy * kTwipsPerPixelAt96Dpi};
-    }
-    if (picture == Picture::None) return {0, 0};
-    return {32 * kTwipsPerPixelAt96Dpi, 32 * kTwipsPerPixelAt96Dpi};
-}
-
-void DrawPicture(HDC dc, Picture picture, const RECT& r) {
+void Draw(HDC dc, Picture picture, const RECT& r) {
     const int w = r.right - r.left, h = r.bottom - r.top;
-    if (w <= 0 || h <= 0) return;
-    if (HICON icon = IconOf(picture)) {
+    HANDLE handle = PictureHandle(picture);
+    if (w <= 0 || h <= 0 || !handle) return;
+    if (picture != Picture::Swirl) {
         // DI_NORMAL applies the icon's mask, so its transparent pixels show what lies behind.
-        DrawIconEx(dc, r.left, r.top, icon, w, h, 0, nullptr, DI_NORMAL);
-    } else if (picture == Picture::Swirl && Swirl().bitmap) {
-        HDC source = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(source, Swirl().bitmap);
-        const SIZE s = Swirl().size;
-        if (s.cx == w && s.cy == h) {
-            BitBlt(dc, r.left, r.top, w, h, source, 0, 0, SRCCOPY);
-        } else {
-            SetStretchBltMode(dc, COLORONCOLOR);
-            StretchBlt(dc, r.left, r.top, w, h, source, 0, 0, s.cx, s.cy, SRCCOPY);
-        }
-        SelectObject(source, old);
-        DeleteDC(source);
+        DrawIconEx(dc, r.left, r.top, static_cast<HICON>(handle), w, h, 0, nullptr, DI_NORMAL);
+        return;
     }
+    const ScopedDC source(CreateCompatibleDC(dc));
+    const ScopedSelection selected(source.get(), handle);
+    const PictureSize own = OwnSize(picture);
+    if (own.width == w && own.height == h) {
+        BitBlt(dc, r.left, r.top, w, h, source.get(), 0, 0, SRCCOPY);
+    } else {
+        SetStretchBltMode(dc, COLORONCOLOR);
+        StretchBlt(dc, r.left, r.top, w, h, source.get(), 0, 0, own.width, own.height, SRCCOPY);
+    }
+}
+
+COLORREF ColorOf(OleColor color) {
+    if (IsSystemColor(color)) return GetSysColor(SystemColorIndex(color));
+    // 0x00BBGGRR is already how Windows lays out a colour.
+    return RGB(RedOf(color), GreenOf(color), BlueOf(color));
 }
 
 int CALLBACK NoteFontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
@@ -117,36 +81,29 @@ bool FontInstalled(std::wstring_view face) {
     query.lfCharSet = DEFAULT_CHARSET;
     face.copy(query.lfFaceName, LF_FACESIZE - 1);
     bool found = false;
-    HDC screen = GetDC(nullptr);
-    EnumFontFamiliesExW(screen, &query, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, screen);
+    const ScopedScreenDC screen(GetDC(nullptr));
+    EnumFontFamiliesExW(screen.get(), &query, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 
-HFONT CreatePointFont(std::wstring_view face, int points, BYTE charset, int dpi) {
+HFONT CreatePointFont(std::wstring_view face, int points, int charset, int dpi) {
     LOGFONTW font{};
     font.lfHeight = -MulDiv(points, dpi, 72);
     font.lfWeight = FW_NORMAL;
-    font.lfCharSet = charset;
+    font.lfCharSet = static_cast<BYTE>(charset);
     font.lfQuality = DEFAULT_QUALITY;
     face.copy(font.lfFaceName, LF_FACESIZE - 1);
     return CreateFontIndirectW(&font);
 }
 
-// The label's face: the first of the design's faces that is installed. Where none is, the
-// first is asked for anyway and the Shift-JIS character set steers the font mapper to a face
-// with Japanese glyphs.
-std::wstring LabelFace() {
-    for (std::string_view face : kLabelFontFaces) {
+// A font's face: the first of the design's faces that is installed. Where none is, the first
+// is asked for anyway and the character set steers the font mapper to a face with the glyphs.
+std::wstring FaceOf(const Font& font) {
+    for (std::string_view face : font.faces) {
         std::wstring wide = Widen(face);
         if (FontInstalled(wide)) return wide;
     }
-    return Widen(kLabelFontFaces.front());
-}
-
-const std::wstring& LabelText() {
-    static const std::wstring text = Widen(Design(ControlId::Label).caption);
-    return text;
+    return Widen(font.faces.front());
 }
 
 int ChildId(ControlId id) {
@@ -159,8 +116,6 @@ int ChildId(ControlId id) {
     }
 }
 
-constexpr std::array<int, 3> kButtonIds{IDC_EXIT_BUTTON, IDCANCEL, IDC_SHUTDOWN_BUTTON};
-
 // Posted to ourselves: put the default frame where the focus is now.
 constexpr UINT kSyncDefaultButton = WM_APP + 1;
 
@@ -170,7 +125,7 @@ std::function<int(HWND, std::wstring_view, std::wstring_view, UINT)> Window::msg
 std::function<void(int)> Window::endSeam;
 
 Window::Window(HINSTANCE instance, std::optional<std::string> appPath)
-    : instance_(instance), appPath_(std::move(appPath)), defaultId_(IDC_EXIT_BUTTON) {
+    : instance_(instance), appPath_(std::move(appPath)) {
     // Waits in the event pump end within a millisecond of their deadline rather than at the
     // next tick of the default 15.6 ms timer.
     winmm::timeBeginPeriod(1);
@@ -182,8 +137,6 @@ Window::Window(HINSTANCE instance, std::optional<std::string> appPath)
 Window::~Window() {
     form_ = nullptr;
     if (hwnd_) DestroyWindow(hwnd_);
-    if (dialogFont_) DeleteObject(dialogFont_);
-    if (labelFont_) DeleteObject(labelFont_);
     winmm::timeEndPeriod(1);
 }
 
@@ -210,28 +163,27 @@ void Window::Attach(frmMain& form) {
                             kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, nullptr, nullptr, instance_, this);
     if (!hwnd_) throw RuntimeError(kErrOutOfMemory);
-    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Pictures().flag));
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Pictures().flag));
+    const auto flag = reinterpret_cast<LPARAM>(PictureHandle(Picture::Flag));
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, flag);
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, flag);
 
-    // Child windows are created in tab order: the dialog manager's Tab follows the order in
-    // which they were created. Label (tab index 1) has no window and takes no focus.
-    auto create = [this](ControlId id, const wchar_t* windowClass, DWORD style, DWORD exStyle) {
+    // The list and the buttons are created in tab order: the dialog manager's Tab follows the
+    // order in which they were created.
+    for (ControlId id : kTabOrder) {
         const ControlDesign& d = Design(id);
+        const bool list = d.kind == ControlKind::ListBox;
+        // The list takes exact heights, as designed, rather than a whole number of lines. The
+        // buttons report focus changes (BS_NOTIFY), which move the default-button frame.
+        const DWORD style =
+            list ? WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT
+                 : (id == defaultButton_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_NOTIFY;
         HWND child = CreateWindowExW(
-            exStyle, windowClass, Widen(d.caption).c_str(),
+            list ? WS_EX_CLIENTEDGE : 0, list ? L"LISTBOX" : L"BUTTON", Widen(d.caption).c_str(),
             WS_CHILD | WS_TABSTOP | (d.visible ? WS_VISIBLE : 0) | style, 0, 0, 0, 0, hwnd_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ChildId(id))), instance_, nullptr);
         if (!child) throw RuntimeError(kErrOutOfMemory);
         children_[static_cast<int>(id)] = child;
-    };
-    // Exact heights, as designed, rather than a whole number of lines.
-    create(ControlId::ListBox, L"LISTBOX", WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-           WS_EX_CLIENTEDGE);
-    // BS_NOTIFY: the buttons report focus changes, which move the default-button frame.
-    create(ControlId::シャットダウン, L"BUTTON", BS_PUSHBUTTON | BS_NOTIFY, 0);
-    create(ControlId::キャンセル, L"BUTTON", BS_PUSHBUTTON | BS_NOTIFY, 0);
-    create(ControlId::終了, L"BUTTON", BS_DEFPUSHBUTTON | BS_NOTIFY, 0);
-
+    }
     ApplyDpi(static_cast<int>(GetDpiForWindow(hwnd_)));
 }
 
@@ -239,69 +191,32 @@ HWND Window::ControlWindow(ControlId id) const {
     return children_[static_cast<int>(id)];
 }
 
+RECT Window::Px(const Rect& r) const {
+    const int left = Px(r.left), top = Px(r.top);
+    return {left, top, left + Px(r.width), top + Px(r.height)};
+}
+
 RECT Window::ControlRect(ControlId id) const {
-    const ControlState& s = State(id);
-    const ControlDesign& d = Design(id);
-    Twips width = s.width, height = s.height;
-    if (d.kind == ControlKind::Image && !d.stretch && s.picture != Picture::None) {
-        // Without stretch an image control is exactly as large as its picture.
-        const SIZE own = PictureTwips(s.picture);
-        width = own.cx;
-        height = own.cy;
-    }
-    const int left = Px(s.left), top = Px(s.top);
-    return {left, top, left + Px(width), top + Px(height)};
+    return Px(surface().RectOf(id));
 }
 
 bool Window::IsShown(ControlId id) const {
     if (HWND child = ControlWindow(id)) return IsWindowVisible(child) != FALSE;
-    return State(id).visible;
-}
-
-// Geometry.
-
-void Window::PlaceChild(ControlId id) {
-    if (HWND child = ControlWindow(id)) {
-        const RECT r = ControlRect(id);
-        SetWindowPos(child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-}
-
-void Window::ApplyWindowSize() {
-    // The design measures the outer size with a frame of its own; whatever frame this system
-    // draws, the client area is the outer size less the design's frame.
-    RECT r{0, 0, Px(ClientWidthFor(outerWidth_)), Px(ClientHeightFor(outerHeight_))};
-    AdjustWindowRectExForDpi(&r, kWindowStyle, FALSE, kWindowExStyle, static_cast<UINT>(dpi_));
-    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return surface()[id].visible;
 }
 
 void Window::ApplyDpi(int dpi) {
     dpi_ = dpi;
-    if (dialogFont_) DeleteObject(dialogFont_);
-    if (labelFont_) DeleteObject(labelFont_);
     // "MS Shell Dlg" is the system's dialog face: MS UI Gothic on a Japanese system.
-    dialogFont_ = CreatePointFont(L"MS Shell Dlg", kLabelFontPoints, DEFAULT_CHARSET, dpi_);
-    labelFont_ =
-        CreatePointFont(LabelFace(), kLabelFontPoints, static_cast<BYTE>(kLabelFontCharset), dpi_);
-    for (HWND child : children_) {
-        if (child) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont_), TRUE);
+    dialogFont_.reset(CreatePointFont(L"MS Shell Dlg", kLabelFont.points, DEFAULT_CHARSET, dpi_));
+    surfaceFont_.reset();
+    for (ControlId id : kTabOrder) {
+        SendMessageW(ControlWindow(id), WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont_.get()),
+                     TRUE);
+        PlaceControl(id);
     }
-    for (const ControlDesign& d : kControls)
-        PlaceChild(d.id);
-    ApplyWindowSize();
-    Invalidate();
-}
-
-void Window::SetWindowWidth(Twips width) {
-    outerWidth_ = width;
-    ApplyWindowSize();
-}
-
-void Window::SetWindowHeight(Twips height) {
-    outerHeight_ = height;
-    ApplyWindowSize();
+    ResizeWindow();
+    Repaint();
 }
 
 void Window::ShowCentred() {
@@ -317,103 +232,96 @@ void Window::ShowCentred() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetForegroundWindow(hwnd_);
-    SetFocus(ControlWindow(ControlId::ListBox));
+    FocusControl(kTabOrder.front());
     UpdateWindow(hwnd_);
 }
 
-void Window::SetGeometry(ControlId id, Geometry which, Twips v) {
-    State(id)[which] = v;
-    PlaceChild(id);
-    Invalidate();
+// The surface's native part.
+
+void Window::ResizeWindow() {
+    // The design measures the outer size with a frame of its own; whatever frame this system
+    // draws, the client area is the outer size less the design's frame.
+    RECT r = Px(surface().ClientRect());
+    AdjustWindowRectExForDpi(&r, kWindowStyle, FALSE, kWindowExStyle, static_cast<UINT>(dpi_));
+    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void Window::SetVisible(ControlId id, bool visible) {
-    State(id).visible = visible;
-    if (HWND child = ControlWindow(id)) {
-        // A hidden control keeps the focus, so keys would reach a list or a button nobody
-        // sees in the explosion's red pause. The window holds the focus while its control is
-        // hidden, and gives it back when the control returns.
-        if (!visible && GetFocus() == child) {
-            if (!focusBeforeHiding_) focusBeforeHiding_ = child;
-            SetFocus(hwnd_);
-        }
-        ShowWindow(child, visible ? SW_SHOWNA : SW_HIDE);
-        if (visible && child == focusBeforeHiding_) {
-            focusBeforeHiding_ = nullptr;
-            SetFocus(child);
-        }
-    } else {
-        Invalidate();
-    }
+void Window::PlaceControl(ControlId id) {
+    const RECT r = ControlRect(id);
+    SetWindowPos(ControlWindow(id), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Pictures and colours.
-
-COLORREF Window::ColorOf(OleColor color) const {
-    if (IsSystemColor(color)) return GetSysColor(SystemColorIndex(color));
-    // 0x00BBGGRR is already how Windows lays out a colour.
-    return RGB(RedOf(color), GreenOf(color), BlueOf(color));
+void Window::ShowControl(ControlId id, bool visible) {
+    ShowWindow(ControlWindow(id), visible ? SW_SHOWNA : SW_HIDE);
 }
 
-void Window::SetBackColor(OleColor color) {
-    backColor_ = color;
-    Invalidate();
+bool Window::HasFocus(ControlId id) const {
+    return GetFocus() == ControlWindow(id);
 }
 
-void Window::SetWindowPicture(ControlId image) {
-    windowPicture_ = State(image).picture;
-    Invalidate();
+void Window::FocusWindow() {
+    SetFocus(hwnd_);
 }
 
-void Window::SetImagePicture(ControlId target, ControlId source) {
-    State(target).picture = State(source).picture;
-    Invalidate();
+void Window::FocusControl(ControlId id) {
+    SetFocus(ControlWindow(id));
 }
 
-void Window::Invalidate(const RECT* area) {
+void Window::Repaint() {
     // The whole surface is painted through one off-screen bitmap, so repainting all of it
     // costs little and never flickers.
-    if (hwnd_) InvalidateRect(hwnd_, area, FALSE);
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+// Painting.
+
+HFONT Window::SurfaceFont(const Font& font) {
+    if (!surfaceFont_ || surfaceFontDesign_ != &font) {
+        surfaceFont_.reset(CreatePointFont(FaceOf(font), font.points, font.charset, dpi_));
+        surfaceFontDesign_ = &font;
+    }
+    return surfaceFont_.get();
 }
 
 void Window::Paint(HDC target, const RECT& area) {
     RECT client;
     GetClientRect(hwnd_, &client);
-    const int w = client.right, h = client.bottom;
-    if (w <= 0 || h <= 0) return;
-    HDC dc = CreateCompatibleDC(target);
-    HBITMAP surface = CreateCompatibleBitmap(target, w, h);
-    HGDIOBJ oldBitmap = SelectObject(dc, surface);
+    if (client.right <= 0 || client.bottom <= 0) return;
+    const ScopedDC dc(CreateCompatibleDC(target));
+    const ScopedGdiObject<HBITMAP> bitmap(
+        CreateCompatibleBitmap(target, client.right, client.bottom));
+    const ScopedSelection selected(dc.get(), bitmap.get());
 
-    HBRUSH back = CreateSolidBrush(ColorOf(backColor_));
-    FillRect(dc, &client, back);
-    DeleteObject(back);
-    if (windowPicture_ != Picture::None) {
-        // Drawn from the top-left at the picture's own size; what lies beyond the client area
-        // is cut off.
-        const SIZE own = PictureTwips(windowPicture_);
-        DrawPicture(dc, windowPicture_, {0, 0, Px(own.cx), Px(own.cy)});
-    }
-    if (State(ControlId::Label).visible) {
-        // The label has no background of its own, so a background picture shows behind it.
-        RECT r = ControlRect(ControlId::Label);
-        HGDIOBJ oldFont = SelectObject(dc, labelFont_);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, ColorOf(kLabelForeColor));
-        DrawTextW(dc, LabelText().c_str(), static_cast<int>(LabelText().size()), &r,
-                  DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
-        SelectObject(dc, oldFont);
-    }
-    for (const ControlDesign& d : kControls) {
-        if (d.kind != ControlKind::Image || !State(d.id).visible) continue;
-        DrawPicture(dc, State(d.id).picture, ControlRect(d.id));
-    }
+    // GDI into the off-screen bitmap, in pixels at the window's dpi.
+    struct GdiPainter final : Painter {
+        Window& window;
+        HDC dc;
+        GdiPainter(Window& w, HDC d) : window(w), dc(d) {}
+        void FillRect(const Rect& area, OleColor color) override {
+            const RECT r = window.Px(area);
+            const ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(ColorOf(color)));
+            ::FillRect(dc, &r, brush.get());
+        }
+        void DrawPicture(const Rect& area, Picture picture) override {
+            Draw(dc, picture, window.Px(area));
+        }
+        void DrawWrappedText(const Rect& area, std::string_view text, const Font& font,
+                             OleColor color) override {
+            RECT r = window.Px(area);
+            const std::wstring wide = Widen(text);
+            const ScopedSelection selected(dc, window.SurfaceFont(font));
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, ColorOf(color));
+            DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r,
+                      DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+        }
+    } painter(*this, dc.get());
+    surface().Paint(painter);
 
-    BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top, dc,
+    BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top, dc.get(),
            area.left, area.top, SRCCOPY);
-    SelectObject(dc, oldBitmap);
-    DeleteObject(surface);
-    DeleteDC(dc);
 }
 
 // The list box.
@@ -449,21 +357,17 @@ int Window::ListIndex() const {
 // Keys and the default button.
 
 void Window::SyncDefaultButton() {
-    // A plain window has no dialog manager to move the default frame: the focused button is
-    // the one that Enter presses, and 終了 is whenever no button has the focus.
+    // A plain window has no dialog manager to move the default frame.
     HWND focus = GetFocus();
-    int id = IDC_EXIT_BUTTON;
-    for (int button : kButtonIds) {
-        if (focus && focus == GetDlgItem(hwnd_, button)) id = button;
+    std::optional<ControlId> focused;
+    for (ControlId id : kTabOrder) {
+        if (focus && focus == ControlWindow(id)) focused = id;
     }
-    SetDefaultButton(id);
-}
-
-void Window::SetDefaultButton(int id) {
-    defaultId_ = id;
-    for (int button : kButtonIds) {
-        const WPARAM style = (button == id ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_NOTIFY;
-        SendMessageW(GetDlgItem(hwnd_, button), BM_SETSTYLE, style, TRUE);
+    defaultButton_ = Surface::DefaultButton(focused);
+    for (ControlId id : kTabOrder) {
+        if (Design(id).kind != ControlKind::Button) continue;
+        const WPARAM style = (id == defaultButton_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_NOTIFY;
+        SendMessageW(ControlWindow(id), BM_SETSTYLE, style, TRUE);
     }
 }
 
@@ -481,6 +385,12 @@ LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 }
 
 LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Whether the mouse message's point lies in a rectangle of the surface.
+    const auto under = [this,
+                        at = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}](const Rect& r) {
+        const RECT area = Px(r);
+        return PtInRect(&area, at) != FALSE;
+    };
     switch (message) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
@@ -497,28 +407,25 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_ERASEBKGND: return 1; // WM_PAINT covers every pixel
     case WM_LBUTTONDOWN:
-        clicks_.Press(HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}));
+        surface_.MouseDown(under);
         SetCapture(hwnd_);
         return 0;
     case WM_LBUTTONDBLCLK:
         // The second press of a double-click: the first one's release was the click.
-        clicks_.Cancel();
+        surface_.CancelClick();
         return 0;
     case WM_LBUTTONUP: {
-        const frmMain::Handler handler =
-            clicks_.Release(HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}));
+        const frmMain::Handler handler = surface_.MouseUp(under);
         if (GetCapture() == hwnd_) ReleaseCapture();
         if (handler) Raise(handler);
         return 0;
     }
     case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lParam) != hwnd_) clicks_.Cancel();
+        if (reinterpret_cast<HWND>(lParam) != hwnd_) surface_.CancelClick();
         return 0;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
-        return 0;
+    case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
     case kSyncDefaultButton: SyncDefaultButton(); return 0;
-    case DM_GETDEFID: return MAKELRESULT(defaultId_, DC_HASDEFID);
+    case DM_GETDEFID: return MAKELRESULT(ChildId(defaultButton_), DC_HASDEFID);
     case WM_ACTIVATE:
         // The dialog manager's habit: the focus comes back to where it was when the window
         // was last active, instead of to the window itself.
@@ -550,38 +457,20 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void Window::OnCommand(int id, int code, HWND control) {
-    if (id == IDC_LISTBOX) {
-        if (code == LBN_DBLCLK) Raise(&frmMain::ListBox_DblClick);
-        return;
+void Window::OnCommand(int id, int code) {
+    for (ControlId control : kTabOrder) {
+        if (ChildId(control) != id) continue;
+        if (control == ControlId::ListBox) {
+            if (code == LBN_DBLCLK) Raise(&frmMain::ListBox_DblClick);
+        } else if (code == BN_SETFOCUS || code == BN_KILLFOCUS) {
+            // The dialog manager's Tab also restyles the buttons it moves the focus between,
+            // after telling us; so the frame is set again once the focus has settled.
+            SyncDefaultButton();
+            PostMessageW(hwnd_, kSyncDefaultButton, 0, 0);
+        } else if (code == BN_CLICKED) {
+            PressButton(control);
+        }
     }
-    if (std::find(kButtonIds.begin(), kButtonIds.end(), id) == kButtonIds.end()) return;
-    switch (code) {
-    case BN_SETFOCUS:
-    case BN_KILLFOCUS:
-        // The dialog manager's Tab also restyles the buttons it moves the focus between, after
-        // telling us; so the frame is set again once the focus has settled.
-        SyncDefaultButton();
-        PostMessageW(hwnd_, kSyncDefaultButton, 0, 0);
-        break;
-    case BN_CLICKED:
-        // Enter and Esc reach a button through the dialog manager even while it is hidden (the
-        // explosion's red pause); a hidden button is not there to be pressed.
-        if (!control) control = GetDlgItem(hwnd_, id);
-        if (!control || !IsWindowVisible(control)) break;
-        if (id == IDC_EXIT_BUTTON) Raise(&frmMain::終了_Click);
-        if (id == IDC_SHUTDOWN_BUTTON) Raise(&frmMain::シャットダウン_Click);
-        if (id == IDCANCEL) Raise(&frmMain::キャンセル_Click);
-        break;
-    default: break;
-    }
-}
-
-SurfaceClicks::Target Window::HitTest(POINT client) const {
-    return SurfaceClicks::At(controls_, [&](ControlId id) {
-        const RECT r = ControlRect(id);
-        return PtInRect(&r, client) != FALSE;
-    });
 }
 
 void Window::Raise(frmMain::Handler handler) {

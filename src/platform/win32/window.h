@@ -1,14 +1,14 @@
 // The Win32 front end's window: a plain top-level window that implements the window-system
-// services for frmMain. The list and the buttons are child windows; the label, the image
-// controls and the background picture have no windows of their own and are painted on the
-// window's surface. Keys go through the dialog manager (IsDialogMessage) for Tab, Enter, Esc
-// and Alt+letter, as in a dialog box, while the layout stays in exact pixels.
+// services for frmMain. The list and the buttons are child windows, kept in step with the
+// core's surface; the label, the image controls and the background picture have no windows of
+// their own and are painted on the window, as the surface says. Keys go through the dialog manager
+// (IsDialogMessage) for Tab, Enter, Esc and Alt+letter, as in a dialog box, while the layout stays
+// in exact pixels.
 #pragma once
 
-#include "app/clicks.h"
-#include "app/design.h"
 #include "app/frmMain.h"
-#include "app/window_system.h"
+#include "app/surface.h"
+#include "platform/win32/scoped.h"
 
 #include <windows.h>
 
@@ -24,7 +24,7 @@ namespace pikorina::win32 {
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);
 
-class Window final : public WindowSystem {
+class Window final : public SurfaceWindowSystem {
   public:
     // appPath: the folder that holds Setup.ini and Don.wav; the program's own folder by default.
     explicit Window(HINSTANCE instance, std::optional<std::string> appPath = std::nullopt);
@@ -40,7 +40,7 @@ class Window final : public WindowSystem {
     int Run();
     // Runs a handler as an event does: through the form's Raise, and under the end seam
     // stopping where the event was dispatched.
-    void Raise(frmMain::Handler handler);
+    void Raise(frmMain::Handler handler) override;
     // Handles every queued message through the same path as the main loop, without waiting;
     // false once the program has ended or a quit message came.
     bool PumpPending();
@@ -52,8 +52,8 @@ class Window final : public WindowSystem {
     // and the buttons, the painted rectangle for the others.
     RECT ControlRect(ControlId id) const;
     bool IsShown(ControlId id) const;
-    Picture PictureOf(ControlId id) const { return State(id).picture; }
-    Picture WindowPicture() const { return windowPicture_; }
+    Picture PictureOf(ControlId id) const { return surface()[id].picture; }
+    Picture WindowPicture() const { return surface().WindowPicture(); }
 
     // Answers message boxes instead of a person, when set: gets what MessageBoxW would get.
     static std::function<int(HWND owner, std::wstring_view text, std::wstring_view caption,
@@ -66,14 +66,6 @@ class Window final : public WindowSystem {
     bool Ended() const { return ended_; }
 
     // WindowSystem
-    void SetWindowWidth(Twips width) override;
-    void SetWindowHeight(Twips height) override;
-    OleColor BackColor() const override { return backColor_; }
-    void SetBackColor(OleColor color) override;
-    void SetWindowPicture(ControlId image) override;
-    void SetGeometry(ControlId control, Geometry which, Twips value) override;
-    void SetVisible(ControlId control, bool visible) override;
-    void SetImagePicture(ControlId target, ControlId source) override;
     void AddListItems(std::span<const std::string> items) override;
     void SelectListItem(int index) override;
     int ListIndex() const override;
@@ -89,44 +81,41 @@ class Window final : public WindowSystem {
     bool mciExecute(std::string_view command) override;
     [[noreturn]] void End(int exitStatus) override;
 
-  private:
-    ControlState& State(ControlId id) { return controls_[id]; }
-    const ControlState& State(ControlId id) const { return controls_[id]; }
+  protected:
+    // SurfaceWindowSystem
+    void Repaint() override;
+    void ResizeWindow() override;
+    void PlaceControl(ControlId id) override;
+    void ShowControl(ControlId id, bool visible) override;
+    bool HasFocus(ControlId id) const override;
+    void FocusWindow() override;
+    void FocusControl(ControlId id) override;
 
+  private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void OnCommand(int id, int code, HWND control);
-    void OnClick(POINT client);
-    SurfaceClicks::Target HitTest(POINT client) const;
+    void OnCommand(int id, int code);
     bool Translate(MSG& msg);
 
     int Px(Twips twips) const { return TwipsToPixels(twips, dpi_); }
-    void PlaceChild(ControlId id);
-    void ApplyWindowSize();
+    RECT Px(const Rect& r) const;
     void ApplyDpi(int dpi);
-    void SetDefaultButton(int id);
     void SyncDefaultButton();
-    void Invalidate(const RECT* area = nullptr);
     void Paint(HDC target, const RECT& area);
-    COLORREF ColorOf(OleColor color) const;
+    HFONT SurfaceFont(const Font& font);
 
     HINSTANCE instance_;
     std::optional<std::string> appPath_;
     HWND hwnd_ = nullptr;
     frmMain* form_ = nullptr;
-    ControlStates controls_;
     std::array<HWND, kControlCount> children_{};
-    OleColor backColor_ = kButtonFace;
-    Picture windowPicture_ = Picture::None;
-    Twips outerWidth_ = kDesignWidth;
-    Twips outerHeight_ = kDesignHeight;
     int dpi_ = USER_DEFAULT_SCREEN_DPI;
-    HFONT dialogFont_ = nullptr;
-    HFONT labelFont_ = nullptr;
-    int defaultId_;
+    ScopedGdiObject<HFONT> dialogFont_;
+    // The font the surface's text is drawn in, made at the current dpi when first needed.
+    ScopedGdiObject<HFONT> surfaceFont_;
+    const Font* surfaceFontDesign_ = nullptr;
+    ControlId defaultButton_ = kDefaultButton;
     HWND savedFocus_ = nullptr;
-    HWND focusBeforeHiding_ = nullptr;
-    SurfaceClicks clicks_;
     bool ended_ = false;
     int endStatus_ = 0;
     double performanceFrequency_;
