@@ -27,17 +27,38 @@ constexpr std::uint64_t Matches(std::uint64_t word, char b) {
     return (x - kOnes) & ~x & kHighBits;
 }
 
+// Where the blanks that end text[start, end) begin.
+std::size_t TrimBlanks(std::string_view text, std::size_t start, std::size_t end) {
+    while (end > start) {
+        const char c = text[end - 1];
+        if (c == ' ' || c == '\t') {
+            --end;
+        } else if (c == kIdeographicSpace.back() && end - start >= kIdeographicSpace.size() &&
+                   text.substr(end - kIdeographicSpace.size()).starts_with(kIdeographicSpace)) {
+            end -= kIdeographicSpace.size();
+        } else {
+            break;
+        }
+    }
+    return end;
+}
+
 } // namespace
 
 FieldReader::FieldReader(std::string_view text, std::string path)
     : text_(text.substr(0, text.find('\x1A'))), path_(std::move(path)) {}
 
 void FieldReader::SkipBlanks(bool lineEndsToo) {
-    // Most fields start at once: a printable byte that is not the lead of U+3000.
+    // Most fields start at once, and a closing quote is mostly followed by the comma: a
+    // printable byte that is not the lead of U+3000. Kept small so that it is inlined.
     if (pos_ < text_.size()) {
         const auto c = static_cast<unsigned char>(text_[pos_]);
         if (c > ' ' && c != 0xE3) return;
     }
+    SkipBlankRun(lineEndsToo);
+}
+
+void FieldReader::SkipBlankRun(bool lineEndsToo) {
     while (pos_ < text_.size()) {
         const char c = text_[pos_];
         if (c == ' ' || c == '\t' || (lineEndsToo && IsLineEnd(c))) {
@@ -96,8 +117,7 @@ void FieldReader::ReadField(bool firstOfRecord, std::string* out) {
         }
         if (out) out->assign(text_.substr(start, close - start));
         pos_ = close + 1;
-        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t'))
-            ++pos_;
+        SkipBlanks(false);
         if (pos_ < text_.size() && text_[pos_] == ',') {
             ++pos_;
         } else {
@@ -108,10 +128,7 @@ void FieldReader::ReadField(bool firstOfRecord, std::string* out) {
 
     const std::size_t start = pos_;
     const std::size_t end = FindFieldEnd(start);
-    std::size_t last = end;
-    while (last > start && (text_[last - 1] == ' ' || text_[last - 1] == '\t'))
-        --last;
-    if (out) out->assign(text_.substr(start, last - start));
+    if (out) out->assign(text_.substr(start, TrimBlanks(text_, start, end) - start));
     pos_ = end;
     if (pos_ < text_.size() && text_[pos_] == ',') {
         ++pos_;
