@@ -83,6 +83,17 @@ bool FieldReader::AtEnd() {
     return pos_ >= text_.size();
 }
 
+TextPlace FieldReader::PlaceOfNextRecord() const {
+    // One line more than the line ends before the record, each of CR, LF and CR LF once.
+    std::size_t line = 1;
+    for (std::size_t i = 0; i < pos_; ++i) {
+        const bool crLf = text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n';
+        if (IsLineEnd(text_[i]) && !crLf) ++line;
+    }
+    const bool quoted = pos_ < text_.size() && text_[pos_] == '"';
+    return {line, quoted && text_.find('"', pos_ + 1) == std::string_view::npos};
+}
+
 // The first comma or line end at or after `from`, or the end of the text. Launch lists are
 // read twice at start-up and may be long, so this is the reader's inner loop.
 std::size_t FieldReader::FindFieldEnd(std::size_t from) const {
@@ -138,13 +149,31 @@ void FieldReader::ReadField(bool firstOfRecord, std::string* out) {
 }
 
 void FieldReader::ReadRecord(std::string& name, std::string& command) {
-    ReadField(true, &name);
-    ReadField(false, &command);
+    const std::size_t from = pos_;
+    try {
+        ReadField(true, &name);
+        ReadField(false, &command);
+    } catch (const RuntimeError&) {
+        FailRecordFrom(from);
+    }
 }
 
 void FieldReader::SkipRecord() {
-    ReadField(true, nullptr);
-    ReadField(false, nullptr);
+    const std::size_t from = pos_;
+    try {
+        ReadField(true, nullptr);
+        ReadField(false, nullptr);
+    } catch (const RuntimeError&) {
+        FailRecordFrom(from);
+    }
+}
+
+// Only a failure counts lines, so a good file is read without: the failing record is found
+// again from where reading it began.
+void FieldReader::FailRecordFrom(std::size_t from) {
+    pos_ = from;
+    SkipBlanks(true);
+    throw RuntimeError(kErrInputPastEnd, path_, PlaceOfNextRecord());
 }
 
 } // namespace pikorina

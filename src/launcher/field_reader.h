@@ -16,7 +16,10 @@
 //   - Ctrl+Z (0x1A) marks the end of the file; nothing after it is read.
 //   - A NUL byte is an ordinary character and stays in its field.
 //   - A field read that starts at the end of the file fails with error 62, so a last record
-//     with a name and no command line fails.
+//     with a name and no command line fails. The error says on which line the failing record
+//     began, and whether it opened with a quotation mark that was never closed (one that opens
+//     a command runs that command to the end of the file, which is no failure). Only a failure
+//     counts lines, so reading a good file never does.
 //
 // Where these rules part from the platform's own field reader, and why they stay so:
 //   - CR, LF and CR LF alike end a line: lists are written with any editor, on any system.
@@ -28,6 +31,8 @@
 //   - A NUL byte stays in the field, and the launch refuses a command line that holds one,
 //     rather than starting the part before it, which would be another program.
 #pragma once
+
+#include "app/errors.h"
 
 #include <cstddef>
 #include <string>
@@ -47,6 +52,8 @@ class FieldReader {
     void ReadRecord(std::string& name, std::string& command);
     // Passes over one record as ReadRecord would, failing the same way, without copying it.
     void SkipRecord();
+    // Where the next record begins, once AtEnd() has said there is one.
+    TextPlace PlaceOfNextRecord() const;
 
   private:
     // Copies the field into out, unless out is null.
@@ -55,6 +62,7 @@ class FieldReader {
     void SkipBlankRun(bool lineEndsToo);
     bool SkipLineEnd();
     std::size_t FindFieldEnd(std::size_t from) const;
+    [[noreturn]] void FailRecordFrom(std::size_t from);
     std::string_view text_;
     std::size_t pos_ = 0;
     std::string path_;
