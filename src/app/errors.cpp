@@ -18,12 +18,20 @@ std::string_view ErrorText(int number) {
     }
 }
 
-RuntimeError::RuntimeError(int number, std::string path)
-    : std::runtime_error(std::string(ErrorText(number))), number_(number), path_(std::move(path)) {}
+RuntimeError::RuntimeError(int number, std::string path, TextPlace place)
+    : std::runtime_error(std::string(ErrorText(number))), number_(number), path_(std::move(path)),
+      place_(place) {}
 
 std::string ReportText(const RuntimeError& e) {
     std::string text = "実行時エラー '" + std::to_string(e.number()) + "':\r\n\r\n" + e.what();
     if (!e.path().empty()) text += "\r\n" + e.path();
+    // Where to look in a file edited by hand. A quotation mark that was never closed opens the
+    // failing record, so its line is the record's.
+    if (const TextPlace& place = e.place(); place.line != 0) {
+        text += "\r\n" + std::to_string(place.line) +
+                (place.unclosedQuote ? " 行目の「\"」が閉じていません。"
+                                     : " 行目から始まる項目を読み込めません。");
+    }
     return text;
 }
 

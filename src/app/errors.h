@@ -2,6 +2,7 @@
 // failure and caught where the handler was dispatched (see dispatch.cpp).
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,16 +25,27 @@ enum ErrorNumber : int {
 // The Japanese text the report shows for an error number.
 std::string_view ErrorText(int number);
 
+// Where in a text file a failure lies: the line, counted from 1, on which the record that
+// failed began (0: no line in particular), and whether that record opened with a quotation
+// mark that was never closed.
+struct TextPlace {
+    std::size_t line = 0;
+    bool unclosedQuote = false;
+};
+
 class RuntimeError : public std::runtime_error {
   public:
-    explicit RuntimeError(int number, std::string path = {});
+    explicit RuntimeError(int number, std::string path = {}, TextPlace place = {});
     int number() const { return number_; }
     // The file the failure concerns, if any, so the report can say which file to mend.
     const std::string& path() const { return path_; }
+    // And where in it, when the failure lies in its text.
+    const TextPlace& place() const { return place_; }
 
   private:
     int number_;
     std::string path_;
+    TextPlace place_;
 };
 
 // The failure report's title and text, the same on every platform.

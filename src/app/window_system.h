@@ -5,12 +5,19 @@
 
 #include "app/types.h"
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace pikorina {
+
+// The largest file ReadFile takes. Its one file is the launch list, and a loaded record costs
+// about 400 bytes: a file this large (some 1.7 million typical records) is no list written by
+// hand but a log or a disk image renamed by mistake, which would exhaust memory before anything
+// is shown; on Linux the kernel would end the process before it could say why.
+inline constexpr std::uint64_t kLargestFileBytes = std::uint64_t{64} << 20;
 
 // The window's controls, in the order in which the window declares them.
 enum class ControlId {
@@ -81,7 +88,8 @@ class WindowSystem {
     // that joins a file name to it.
     virtual std::string AppPath() const = 0;
     virtual std::string_view PathSeparator() const = 0;
-    // The whole file's bytes; throws 53, 70, 75 or 76 with the path.
+    // The whole file's bytes; throws 53, 70, 75 or 76 with the path, and 7 (out of memory)
+    // without reading a file larger than kLargestFileBytes.
     virtual std::string ReadFile(const std::string& path) = 0;
     // Text in the given encoding as UTF-8; bytes it cannot read become U+FFFD.
     virtual std::string DecodeText(std::string_view bytes, TextEncoding encoding) const = 0;

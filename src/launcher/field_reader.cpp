@@ -27,17 +27,38 @@ constexpr std::uint64_t Matches(std::uint64_t word, char b) {
     return (x - kOnes) & ~x & kHighBits;
 }
 
+// Where the blanks that end text[start, end) begin.
+std::size_t TrimBlanks(std::string_view text, std::size_t start, std::size_t end) {
+    while (end > start) {
+        const char c = text[end - 1];
+        if (c == ' ' || c == '\t') {
+            --end;
+        } else if (c == kIdeographicSpace.back() && end - start >= kIdeographicSpace.size() &&
+                   text.substr(end - kIdeographicSpace.size()).starts_with(kIdeographicSpace)) {
+            end -= kIdeographicSpace.size();
+        } else {
+            break;
+        }
+    }
+    return end;
+}
+
 } // namespace
 
 FieldReader::FieldReader(std::string_view text, std::string path)
     : text_(text.substr(0, text.find('\x1A'))), path_(std::move(path)) {}
 
 void FieldReader::SkipBlanks(bool lineEndsToo) {
-    // Most fields start at once: a printable byte that is not the lead of U+3000.
+    // Most fields start at once, and a closing quote is mostly followed by the comma: a
+    // printable byte that is not the lead of U+3000. Kept small so that it is inlined.
     if (pos_ < text_.size()) {
         const auto c = static_cast<unsigned char>(text_[pos_]);
         if (c > ' ' && c != 0xE3) return;
     }
+    SkipBlankRun(lineEndsToo);
+}
+
+void FieldReader::SkipBlankRun(bool lineEndsToo) {
     while (pos_ < text_.size()) {
         const char c = text_[pos_];
         if (c == ' ' || c == '\t' || (lineEndsToo && IsLineEnd(c))) {
@@ -60,6 +81,17 @@ bool FieldReader::SkipLineEnd() {
 bool FieldReader::AtEnd() {
     SkipBlanks(true);
     return pos_ >= text_.size();
+}
+
+TextPlace FieldReader::PlaceOfNextRecord() const {
+    // One line more than the line ends before the record, each of CR, LF and CR LF once.
+    std::size_t line = 1;
+    for (std::size_t i = 0; i < pos_; ++i) {
+        const bool crLf = text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n';
+        if (IsLineEnd(text_[i]) && !crLf) ++line;
+    }
+    const bool quoted = pos_ < text_.size() && text_[pos_] == '"';
+    return {line, quoted && text_.find('"', pos_ + 1) == std::string_view::npos};
 }
 
 // The first comma or line end at or after `from`, or the end of the text. Launch lists are
@@ -96,8 +128,7 @@ void FieldReader::ReadField(bool firstOfRecord, std::string* out) {
         }
         if (out) out->assign(text_.substr(start, close - start));
         pos_ = close + 1;
-        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t'))
-            ++pos_;
+        SkipBlanks(false);
         if (pos_ < text_.size() && text_[pos_] == ',') {
             ++pos_;
         } else {
@@ -108,10 +139,7 @@ void FieldReader::ReadField(bool firstOfRecord, std::string* out) {
 
     const std::size_t start = pos_;
     const std::size_t end = FindFieldEnd(start);
-    std::size_t last = end;
-    while (last > start && (text_[last - 1] == ' ' || text_[last - 1] == '\t'))
-        --last;
-    if (out) out->assign(text_.substr(start, last - start));
+    if (out) out->assign(text_.substr(start, TrimBlanks(text_, start, end) - start));
     pos_ = end;
     if (pos_ < text_.size() && text_[pos_] == ',') {
         ++pos_;
@@ -121,13 +149,31 @@ void FieldReader::ReadField(bool firstOfRecord, std::string* out) {
 }
 
 void FieldReader::ReadRecord(std::string& name, std::string& command) {
-    ReadField(true, &name);
-    ReadField(false, &command);
+    const std::size_t from = pos_;
+    try {
+        ReadField(true, &name);
+        ReadField(false, &command);
+    } catch (const RuntimeError&) {
+        FailRecordFrom(from);
+    }
 }
 
 void FieldReader::SkipRecord() {
-    ReadField(true, nullptr);
-    ReadField(false, nullptr);
+    const std::size_t from = pos_;
+    try {
+        ReadField(true, nullptr);
+        ReadField(false, nullptr);
+    } catch (const RuntimeError&) {
+        FailRecordFrom(from);
+    }
+}
+
+// Only a failure counts lines, so a good file is read without: the failing record is found
+// again from where reading it began.
+void FieldReader::FailRecordFrom(std::size_t from) {
+    pos_ = from;
+    SkipBlanks(true);
+    throw RuntimeError(kErrInputPastEnd, path_, PlaceOfNextRecord());
 }
 
 } // namespace pikorina

@@ -70,7 +70,9 @@ void frmMain::LoadLaunchList() {
         std::int32_t j = 0;
         while (!file.AtEnd()) {
             // The file grew since the first pass.
-            if (static_cast<std::size_t>(j) >= size) throw RuntimeError(kErrSubscript);
+            if (static_cast<std::size_t>(j) >= size) {
+                throw RuntimeError(kErrSubscript, path, file.PlaceOfNextRecord());
+            }
             file.ReadRecord(launchNames[j], launchCommands[j]);
             j = Increment(j);
         }

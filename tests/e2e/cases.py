@@ -333,6 +333,68 @@ def main_window(t):
 
 
 # ---------------------------------------------------------------------------------------------
+# The frame Wine draws around the Windows program
+
+
+def close_box(img, border, client_top):
+    """The title bar's close box: the right-most light button in the caption of a framed
+    window's screenshot, as (x, y, w, h). Found along its right and top edges, which no glyph
+    touches."""
+    def light(x, y):
+        return min(img.pixel(x, y)) >= 200
+    mid = (border + client_top) // 2
+    right = img.width - border - 1
+    while right > 0 and not light(right, mid):  # the frame and the caption's margin
+        right -= 1
+    top = bottom = mid
+    while top > 0 and light(right, top - 1):
+        top -= 1
+    while bottom < client_top - 1 and light(right, bottom + 1):
+        bottom += 1
+    left = right
+    while left > 0 and light(left - 1, top):
+        left -= 1
+    if right - left < 8 or bottom - top < 8:
+        raise Failure(f"no close box at the right of the title bar (light from x {left} to "
+                      f"{right}, y {top} to {bottom})")
+    return left, top, right - left + 1, bottom - top + 1
+
+
+@group("title bar", ["the close box shows a cross, not a letter"],
+       when=lambda s: s.program.draws_own_frame)
+def title_bar(t):
+    app = t.start(LAUNCH_LIST)
+    wid = app.wait_main()
+    desktop.park_mouse()
+    time.sleep(0.2)
+    img = desktop.screenshot(int(wid))  # the whole framed window, title bar included
+
+    def cross():
+        # Wine draws the frame's glyphs from its Marlett font: without it the close box shows
+        # the letter "r", which stands for the cross in that font. A cross has ink in the four
+        # corners of its extent and at its centre; a letter does not, and a box for a missing
+        # glyph has no centre.
+        x0, y0, w, h = close_box(img, wid.ox, wid.oy)
+        ink = {(x, y) for y in range(y0 + 1, y0 + h - 1) for x in range(x0 + 1, x0 + w - 1)
+               if is_dark(img.pixel(x, y))}
+        if not ink:
+            raise Failure(f"the close box at {(x0, y0, w, h)} is empty")
+        left, right = min(x for x, _ in ink), max(x for x, _ in ink)
+        top, bottom = min(y for _, y in ink), max(y for _, y in ink)
+        cx, cy = (left + right) / 2, (top + bottom) / 2
+        spots = {"top left": (left, top), "top right": (right, top), "bottom left": (left, bottom),
+                 "bottom right": (right, bottom), "centre": (cx, cy)}
+        bare = [name for name, (x, y) in spots.items()
+                if not any(abs(x - ix) <= 1 and abs(y - iy) <= 1 for ix, iy in ink)]
+        if right - left < 4 or bottom - top < 4 or bare:
+            drawing = "\n".join("".join("#" if (x, y) in ink else "." for x in range(left, right + 1))
+                                 for y in range(top, bottom + 1))
+            raise Failure(f"the close box at {(x0, y0, w, h)} shows no cross: no ink at its "
+                          f"{', '.join(bare) or 'extent'}; it shows\n{drawing}")
+    t.check("the close box shows a cross, not a letter", cross)
+
+
+# ---------------------------------------------------------------------------------------------
 # Launching
 
 LAUNCH_CHECKS = ["the entry's command started with its arguments", "only that entry, once",

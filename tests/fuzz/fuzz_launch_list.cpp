@@ -11,6 +11,7 @@
 #include "launcher/command_line.h"
 #include "launcher/field_reader.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -19,8 +20,19 @@ namespace {
 
 using namespace pikorina;
 
+constexpr std::string_view kSetup = "C:\\Tools\\Setup.ini";
+
 void Require(bool condition) {
     if (!condition) std::abort();
+}
+
+// The lines of a text, each of CR, LF and CR LF ending one: the last line a report may name.
+std::size_t LinesIn(std::string_view text) {
+    std::size_t lines = 1;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && !text.substr(i + 1).starts_with('\n'))) ++lines;
+    }
+    return lines;
 }
 
 void ReadRecords(std::string_view text) {
@@ -35,12 +47,14 @@ void ReadRecords(std::string_view text) {
         }
     } catch (const RuntimeError& e) {
         Require(e.number() == kErrInputPastEnd);
+        // The failure points at a line of the file.
+        Require(e.place().line >= 1 && e.place().line <= LinesIn(text));
     }
 }
 
 void Load(std::string_view text) {
     test::FakeWindowSystem ws;
-    ws.files["C:\\Tools\\Setup.ini"] = {std::string(text)};
+    ws.files[std::string(kSetup)] = {std::string(text)};
     frmMain form(ws);
     try {
         form.Raise(&frmMain::Form_Load);
@@ -55,6 +69,19 @@ void Load(std::string_view text) {
         // Not loaded: one report, and the end.
         Require(end.status == 1);
         Require(ws.boxes.size() == 1 && ws.boxes[0].title == "ピコリナ");
+        // A record that cannot be read is reported with the line it began on, within the file,
+        // on the report's last line, after the path.
+        const std::string_view report = ws.boxes[0].text;
+        const std::size_t path = report.find(kSetup);
+        Require(path != std::string_view::npos);
+        const std::string_view place = report.substr(path + kSetup.size());
+        Require(place.empty() == !report.starts_with("実行時エラー '62'"));
+        if (!place.empty()) {
+            std::size_t line = 0;
+            Require(place.starts_with("\r\n"));
+            std::from_chars(place.data() + 2, place.data() + place.size(), line);
+            Require(line >= 1 && line <= LinesIn(text));
+        }
     }
 }
 

@@ -15,6 +15,7 @@ struct ListRow {
     int error;         // the load's error number, or 0
     QStringList items; // the list when it loads
     std::vector<std::string> commands;
+    qint64 sparse = 0; // Setup.ini is this many bytes of nothing, a sparse file, instead
 };
 std::ostream& operator<<(std::ostream& os, const ListRow& r) {
     return os << r.what;
@@ -26,6 +27,9 @@ TEST_P(BadLaunchList, LoadsOrFailsExactly) {
     const ListRow& row = GetParam();
     if (row.folder) {
         ASSERT_TRUE(QDir(dir.path()).mkdir("Setup.ini"));
+    } else if (row.sparse != 0) {
+        QFile file(Path("Setup.ini"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(row.sparse));
     } else {
         WriteFile("Setup.ini", row.bytes);
     }
@@ -86,6 +90,19 @@ INSTANTIATE_TEST_SUITE_P(
                 {"電\uFFFD"},
                 {"x\xEF\xBF\xBD"}},
         ListRow{"CR-only line ends", "a,1\rb,2\r", false, 0, {"a", "b"}, {"1", "2"}},
+        ListRow{"full-width spaces in code page 932 after a closing quote and a command",
+                "\"\x93\x64\x91\xEC\"\x81\x40,xcalc\x81\x40 \r\n",
+                false,
+                0,
+                {"電卓"},
+                {"xcalc"}},
+        ListRow{"larger than 64 MiB: refused before reading",
+                "",
+                false,
+                kErrOutOfMemory,
+                {},
+                {},
+                (qint64{64} << 20) + 1},
         ListRow{"UTF-16 little-endian, as Windows editors save \"Unicode\"",
                 QByteArray("\xFF\xFE\xFB\x96,\0x\0\r\0\n\0", 12),
                 false,

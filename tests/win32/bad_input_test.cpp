@@ -4,6 +4,8 @@
 #include "app/module.h"
 #include "fixture.h"
 
+#include <cstdint>
+
 namespace pikorina::win32::test {
 namespace {
 
@@ -51,6 +53,7 @@ TEST_F(BadInput, LaunchListsLoadOrFailExactly) {
         std::string bytes;
         int error;
         std::vector<std::string> items, commands;
+        std::int64_t sparse = 0; // Setup.ini is this many bytes of nothing, a sparse file, instead
     } rows[] = {
         {"empty", "", kErrInvalidPropertyIndex, {}, {}},
         {"only blank lines", "\r\n\r\n  \r\n", kErrInvalidPropertyIndex, {}, {}},
@@ -67,6 +70,17 @@ TEST_F(BadInput, LaunchListsLoadOrFailExactly) {
          {"電\xEF\xBF\xBD"},
          {"x\xEF\xBF\xBD"}},
         {"CR-only line ends", "a,1\rb,2\r", 0, {"a", "b"}, {"1", "2"}},
+        {"full-width spaces in code page 932 after a closing quote and a command",
+         "\"\x93\x64\x91\xEC\"\x81\x40,calc.exe\x81\x40 \r\n",
+         0,
+         {"電卓"},
+         {"calc.exe"}},
+        {"larger than 64 MiB: refused before reading",
+         "",
+         kErrOutOfMemory,
+         {},
+         {},
+         (std::int64_t{64} << 20) + 1},
         {"UTF-8 byte-order mark", "\xEF\xBB\xBF電卓,calc.exe\r\n", 0, {"電卓"}, {"calc.exe"}},
         {"UTF-16 little-endian",
          std::string("\xFF\xFE\xFB\x96,\0x\0\r\0\n\0", 12),
@@ -78,6 +92,15 @@ TEST_F(BadInput, LaunchListsLoadOrFailExactly) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         WriteBytes(folder_ + L"\\Setup.ini", row.bytes);
+        if (row.sparse != 0) {
+            HANDLE file = CreateFileW((folder_ + L"\\Setup.ini").c_str(), GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_NE(file, INVALID_HANDLE_VALUE);
+            LARGE_INTEGER size;
+            size.QuadPart = row.sparse;
+            EXPECT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+            CloseHandle(file);
+        }
         EXPECT_EQ(Load(), row.error);
         if (row.error != 0) continue;
         EXPECT_EQ(ListItems(), row.items);

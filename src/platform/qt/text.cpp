@@ -28,6 +28,9 @@ std::string Window::ReadFile(const std::string& path) {
                                                                          : kErrPathFileAccess,
                            path);
     }
+    if (static_cast<std::uint64_t>(file.size()) > kLargestFileBytes) {
+        throw RuntimeError(kErrOutOfMemory, path);
+    }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) throw RuntimeError(kErrPathFileAccess, path);
     return bytes.toStdString();

@@ -3,6 +3,7 @@
 #include "app/errors.h"
 #include "platform/win32/window.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace pikorina::win32 {
@@ -118,7 +119,9 @@ std::string Window::ReadFile(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION info;
     bool ok = GetFileInformationByHandle(file, &info) != FALSE &&
               !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    if (ok) {
+    const bool tooLarge =
+        ok && ((std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow) > kLargestFileBytes;
+    if (ok && !tooLarge) {
         // Read to the end rather than trusting the size, which can change under us.
         char buffer[64 * 1024];
         DWORD got = 0;
@@ -127,6 +130,7 @@ std::string Window::ReadFile(const std::string& path) {
         }
     }
     CloseHandle(file);
+    if (tooLarge) throw RuntimeError(kErrOutOfMemory, path);
     if (!ok) throw RuntimeError(kErrPathFileAccess, path);
     return bytes;
 }
