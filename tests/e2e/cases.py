@@ -485,7 +485,8 @@ def expect_args(app, tag, expected):
 
 
 # Tab moves the focus ListBox -> シャットダウン -> キャンセル -> 終了 -> ListBox; Enter presses the focused
-# button, or the default 終了 when the focus is in the list.
+# button, or the default 終了 when the focus is in the list. An access key's button takes the
+# focus as it is pressed, so Tab goes on from there.
 TAB_CHECKS = ["Enter does what the focused control does"]
 
 
@@ -507,6 +508,8 @@ def after_tabs_quit(t, app):
 def after_tabs_launch(t, app):
     expect_args(app, "first", expected_args(t, "first"))
     app.expect_running("after starting an entry")
+    if desktop.windows_titled(INFO_TITLE):
+        raise Failure("the information box is shown too")
 
 
 @table("Tab order", [
@@ -514,10 +517,16 @@ def after_tabs_launch(t, app):
     ("Tab x2, Enter: キャンセル quits", {"tabs": 2, "then": after_tabs_quit}),
     ("Tab x3, Enter: 終了 starts the first entry", {"tabs": 3, "then": after_tabs_launch}),
     ("Tab x4, Enter: back in the list, 終了 by default", {"tabs": 4, "then": after_tabs_launch}),
+    ("Alt+E, then Tab, Enter: from 終了 to the list, 終了 again",
+     {"access_key": "alt+e", "tabs": 1, "then": after_tabs_launch}),
 ], checks=TAB_CHECKS)
-def tab_order(t, tabs, then):
+def tab_order(t, tabs, then, access_key=None):
     app = t.start(LAUNCH_LIST)
     app.wait_main()
+    if access_key:
+        desktop.key(access_key)
+        expect_args(app, "first", expected_args(t, "first"))
+        app.clear_marks()
     desktop.key(*["Tab"] * tabs, "Return")
     t.check(TAB_CHECKS[0], then, t, app)
 

@@ -173,6 +173,35 @@ TEST_F(Keys, AltSShowsTheInformationBoxOnly) {
     EXPECT_TRUE(window->isVisible());
 }
 
+// As on Windows, an access key's button takes the focus as it is pressed: Tab goes on from it,
+// and Enter after that presses what Tab reached, not the button focused before.
+struct AccessKeyRow {
+    Qt::Key key;
+    const char* button;
+    const char* afterTab;
+};
+std::ostream& operator<<(std::ostream& os, const AccessKeyRow& row) {
+    return os << "Alt+" << QKeySequence(row.key).toString().toStdString();
+}
+
+class AccessKeys : public Keys, public testing::WithParamInterface<AccessKeyRow> {};
+
+TEST_P(AccessKeys, PressTheirButtonWhichTakesTheFocus) {
+    const AccessKeyRow& row = GetParam();
+    StartWithMarkers();
+    QTest::keyClick(Focused(), row.key, Qt::AltModifier);
+    // The press itself: the first entry started, or the information box.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.empty() || QFile::exists(Path("first")); }));
+    ASSERT_NE(Focused(), nullptr);
+    EXPECT_EQ(Focused()->objectName(), row.button);
+    QTest::keyClick(Focused(), Qt::Key_Tab);
+    EXPECT_EQ(Focused()->objectName(), row.afterTab);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, AccessKeys,
+                         testing::Values(AccessKeyRow{Qt::Key_E, "終了", "ListBox"},
+                                         AccessKeyRow{Qt::Key_S, "シャットダウン", "キャンセル"}));
+
 // Ending the program ends the process, so each of these runs in a copy of the test program.
 TEST_F(Keys, EscEndsTheProgramWithStatusZero) {
     EXPECT_EXIT(

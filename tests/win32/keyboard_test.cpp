@@ -26,21 +26,34 @@ TEST_F(Keyboard, FocusStartsOnTheListAndTabVisitsTheButtonsInTabOrder) {
 }
 
 // Enter presses the focused button, or 終了 when no button has the focus; the default frame
-// follows the focus so that the button that Enter will press is the one that shows it.
+// follows the focus so that the button that Enter will press is the one that shows it. An
+// access key's button takes the focus as it is pressed, so Tab goes on from there.
 TEST_F(Keyboard, EnterPressesTheFocusedButtonOrElseTheDefault) {
     const struct {
-        int tabs; // from the list
+        wchar_t accessKey; // pressed first, when set
+        int tabs;          // from the list, or from the access key's button
         const char* what;
     } cases[] = {
-        {0, "launch"}, // the list: 終了, the first entry
-        {1, "info"},   // シャットダウン
-        {2, "end"},    // キャンセル
-        {3, "launch"}, // 終了 itself
-        {4, "launch"}, // round to the list again
+        {0, 0, "launch"},    // the list: 終了, the first entry
+        {0, 1, "info"},      // シャットダウン
+        {0, 2, "end"},       // キャンセル
+        {0, 3, "launch"},    // 終了 itself
+        {0, 4, "launch"},    // round to the list again
+        {L'e', 1, "launch"}, // from 終了 to the list: 終了 again, not シャットダウン
+        {L's', 1, "end"},    // from シャットダウン to キャンセル
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.tabs) + " tabs");
+        SCOPED_TRACE(std::to_string(c.tabs) + " tabs" + (c.accessKey ? " after Alt+letter" : ""));
         StartWithDefaultList();
+        if (c.accessKey) {
+            PostAltKey(c.accessKey);
+            Pump();
+            if (c.accessKey == L'e') {
+                EXPECT_TRUE(WaitForFile(folder_ + L"\\first.txt"));
+                DeleteFileW((folder_ + L"\\first.txt").c_str());
+            }
+            boxes_.clear(); // the information box of Alt+S
+        }
         for (int i = 0; i < c.tabs; ++i)
             PostKey(VK_TAB);
         Pump();

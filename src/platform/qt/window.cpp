@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcutEvent>
 #include <QStyleFactory>
 #include <QTime>
 #include <QTimer>
@@ -167,6 +168,7 @@ Window::Window(QString appPath)
             button->setAutoDefault(true); // a focused button is pressed by Enter
             button->setDefault(id == kDefaultButton);
             connect(button, &QPushButton::clicked, this, [this, id] { PressButton(id); });
+            button->installEventFilter(this);
             widget = button;
         }
         widgets_[static_cast<int>(id)] = widget;
@@ -272,6 +274,16 @@ void Window::mouseReleaseEvent(QMouseEvent* event) {
 // two quick clicks on the bare window switch the background once.
 void Window::mouseDoubleClickEvent(QMouseEvent*) {
     surface_.CancelClick();
+}
+
+// An access key presses its button the way a click does, and as on Windows the button takes
+// the focus: Tab goes on from it and Enter presses it again. Qt presses it but leaves the focus
+// where it was.
+bool Window::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Shortcut && !static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
+        static_cast<QWidget*>(watched)->setFocus(Qt::ShortcutFocusReason);
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 // Esc presses the cancel button.

@@ -63,6 +63,7 @@ class Window final : public QDialog, public SurfaceWindowSystem {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void reject() override;
 
     // SurfaceWindowSystem
