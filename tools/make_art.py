@@ -12,6 +12,9 @@ Writes into DIR (default: the repository's assets/ folder):
     Don.wav             the bang, 16-bit mono PCM
     Setup.ini           launch list for Linux (UTF-8)
     windows/Setup.ini   launch list for Windows (code page 932, CRLF)
+    linux/Setup.ini     the list a Linux install gives every user (/etc/xdg/pikorina)
+    linux/icon-N.png    the program's icon for Linux desktops, N = 16, 32, 48, 256
+    linux/icon.svg      the same, scalable
 
 and a contact sheet of all pictures to docs/artwork.png (with --out, to
 DIR/artwork.png instead).
@@ -96,6 +99,27 @@ K.K..KK...KKKKKKKKKK............
 ................................
 ................................
 ................................
+"""
+
+# The same flag for 16x16, drawn again rather than shrunk so that the outline
+# stays one pixel wide and each pane keeps a block of its colour.
+FLAG_16 = """
+................
+..........KKKKKK
+........KKKGGGGK
+.K.KKKKKKKKGGGGK
+.....KRRRRKGGGGK
+.R.RRKRRRRKGGGGK
+.....KRRRRKKKKKK
+..R..KRRRRKYYYYK
+K.KK.KKKKKKYYYYK
+.....KBBBBKYYYYK
+.B.BBKBBBBKYYYYK
+.....KBBBBKKKKKK
+..B..KBBBBKK....
+K.KK.KKKKKK.....
+................
+................
 """
 
 # The lit stick.  Light falls from the upper right, so the lower-left side of
@@ -283,6 +307,68 @@ def icon_rgba(img):
 
 
 # ---------------------------------------------------------------------------
+# The icon for Linux desktops: the window icon's flag as PNG images with an
+# alpha channel at the sizes desktops look for, and as SVG.
+
+def with_alpha(img):
+    """Rows of (r, g, b, a) from rows of (r, g, b) or None."""
+    return [[(0, 0, 0, 0) if px is None else px + (255,) for px in row] for row in img]
+
+
+def area_scaled(img, size):
+    """The picture resampled to size x size: each new pixel covers an area
+    of the old ones and takes their colours weighted by how much of each it
+    covers, transparent parts counting for nothing but the alpha."""
+    n = len(img)
+    step = n / size
+    out = []
+    for oy in range(size):
+        row = []
+        y0, y1 = oy * step, (oy + 1) * step
+        for ox in range(size):
+            x0, x1 = ox * step, (ox + 1) * step
+            r = g = b = cover = 0.0
+            for y in range(int(y0), min(n, math.ceil(y1))):
+                for x in range(int(x0), min(n, math.ceil(x1))):
+                    px = img[y][x]
+                    if px is None:
+                        continue
+                    w = (min(x1, x + 1) - max(x0, x)) * (min(y1, y + 1) - max(y0, y))
+                    r, g, b, cover = r + px[0] * w, g + px[1] * w, b + px[2] * w, cover + w
+            if cover == 0:
+                row.append((0, 0, 0, 0))
+            else:
+                row.append((round(r / cover), round(g / cover), round(b / cover),
+                            round(255 * cover / (step * step))))
+        out.append(row)
+    return out
+
+
+def svg_bytes(img):
+    """The picture as SVG, one unit square per pixel: a path per colour made
+    of each row's runs of that colour, drawn with crisp edges."""
+    runs = {}
+    for y, row in enumerate(img):
+        x = 0
+        while x < len(row):
+            px = row[x]
+            end = x
+            while end < len(row) and row[end] == px:
+                end += 1
+            if px is not None:
+                runs.setdefault(px, []).append("M%d %dh%dv1h-%dz" % (x, y, end - x, end - x))
+            x = end
+    size = len(img)
+    lines = ['<?xml version="1.0" encoding="UTF-8"?>',
+             '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" '
+             'viewBox="0 0 %d %d" shape-rendering="crispEdges">' % (size, size, size, size)]
+    for px in sorted(runs):
+        lines.append('<path fill="#%02x%02x%02x" d="%s"/>' % (px + ("".join(runs[px]),)))
+    lines.append("</svg>")
+    return ("\n".join(lines) + "\n").encode("ascii")
+
+
+# ---------------------------------------------------------------------------
 # The background texture
 
 SWIRL_W, SWIRL_H = 640, 480
@@ -467,6 +553,17 @@ WINDOWS_LAUNCH = [
 ]
 
 
+# The list a Linux install gives every user: programs every Debian desktop
+# has, through the names Debian's alternatives give them rather than one
+# desktop's own programs.  No shell runs the lines, so the home folder is
+# opened through one started for the purpose.
+SYSTEM_LAUNCH = [
+    ("端末", "x-terminal-emulator"),
+    ("ウェブ ブラウザ", "x-www-browser"),
+    ("ホーム フォルダ", "sh -c 'exec xdg-open \"$HOME\"'"),
+]
+
+
 def launch_list(entries, newline, encoding):
     text = "".join('"%s",%s%s' % (name, cmd, newline) for name, cmd in entries)
     return text.encode(encoding)
@@ -482,14 +579,16 @@ GAP = 8
 
 
 def png_bytes(rows):
-    """Truecolour PNG; each row gets the cheapest of the None/Sub/Up filters."""
+    """Truecolour PNG, with alpha when the pixels are (r, g, b, a); each row
+    gets the cheapest of the None/Sub/Up filters."""
     h = len(rows)
     w = len(rows[0])
+    n = len(rows[0][0])
     raw = bytearray()
-    prev = bytes(w * 3)
+    prev = bytes(w * n)
     for row in rows:
         cur = bytes(c for px in row for c in px)
-        sub = bytes(cur[i] if i < 3 else (cur[i] - cur[i - 3]) & 0xFF for i in range(len(cur)))
+        sub = bytes(cur[i] if i < n else (cur[i] - cur[i - n]) & 0xFF for i in range(len(cur)))
         up = bytes((cur[i] - prev[i]) & 0xFF for i in range(len(cur)))
         cands = [(0, cur), (1, sub), (2, up)]
         cost = [sum(b if b < 128 else 256 - b for b in data) for _, data in cands]
@@ -503,7 +602,7 @@ def png_bytes(rows):
                 + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
 
     return (b"\x89PNG\r\n\x1a\n"
-            + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+            + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6 if n == 4 else 2, 0, 0, 0))
             + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
             + chunk(b"IEND", b""))
 
@@ -578,6 +677,12 @@ def build():
         "Don.wav": wav_bytes(synth_bang()),
         "Setup.ini": launch_list(LINUX_LAUNCH, "\n", "utf-8"),
         "windows/Setup.ini": launch_list(WINDOWS_LAUNCH, "\r\n", "cp932"),
+        "linux/Setup.ini": launch_list(SYSTEM_LAUNCH, "\n", "utf-8"),
+        "linux/icon-16.png": png_bytes(with_alpha(icon_rgba(parse_grid(FLAG_16, 16)))),
+        "linux/icon-32.png": png_bytes(with_alpha(icon_rgba(flag))),
+        "linux/icon-48.png": png_bytes(area_scaled(icon_rgba(flag), 48)),
+        "linux/icon-256.png": png_bytes(with_alpha(scaled(icon_rgba(flag), 8))),
+        "linux/icon.svg": svg_bytes(icon_rgba(flag)),
     }
     icons = [icon_rgba(i) for i in (flag, dyn32, dyn16, burst32, burst16)]
     files["artwork.png"] = png_bytes(contact_sheet(icons, swirl))

@@ -41,11 +41,4 @@ void frmMain::Raise(Handler handler) {
     }
 }
 
-std::string frmMain::FileBesideProgram(std::string_view name) const {
-    std::string path = ws_.AppPath();
-    path += ws_.PathSeparator();
-    path += name;
-    return path;
-}
-
 } // namespace pikorina

@@ -88,7 +88,6 @@ class frmMain {
   private:
     void LoadLaunchList();
     void PlaySound();
-    std::string FileBesideProgram(std::string_view name) const;
 
     WindowSystem& ws_;
 };

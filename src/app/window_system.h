@@ -88,6 +88,11 @@ class WindowSystem {
     // that joins a file name to it.
     virtual std::string AppPath() const = 0;
     virtual std::string_view PathSeparator() const = 0;
+    // Where the launch list Setup.ini and the explosion's sound Don.wav are: beside the program,
+    // unless the platform also keeps such files elsewhere and the front end looks there. A
+    // launch list that is nowhere throws 53 naming the path where the user's own belongs.
+    virtual std::string LaunchListPath() const { return BesideProgram("Setup.ini"); }
+    virtual std::string SoundPath() const { return BesideProgram("Don.wav"); }
     // The whole file's bytes; throws 53, 70, 75 or 76 with the path, and 7 (out of memory)
     // without reading a file larger than kLargestFileBytes.
     virtual std::string ReadFile(const std::string& path) = 0;
@@ -104,6 +109,14 @@ class WindowSystem {
 
     // Ends the program at once, also from a nested handler: no further handler runs.
     [[noreturn]] virtual void End(int exitStatus) = 0;
+
+  protected:
+    std::string BesideProgram(std::string_view name) const {
+        std::string path = AppPath();
+        path += PathSeparator();
+        path += name;
+        return path;
+    }
 };
 
 } // namespace pikorina

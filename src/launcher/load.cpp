@@ -1,6 +1,6 @@
-// Start-up: the launch list from Setup.ini beside the program into the launch arrays and the
-// list box. The file is read twice: the first pass counts the records so that the arrays can
-// be sized once, the second fills them.
+// Start-up: the launch list from Setup.ini, wherever the front end finds it, into the launch
+// arrays and the list box. The file is read twice: the first pass counts the records so that
+// the arrays can be sized once, the second fills them.
 #include "app/errors.h"
 #include "app/frmMain.h"
 #include "app/module.h"
@@ -44,7 +44,7 @@ std::int32_t Increment(std::int32_t value) {
 void frmMain::LoadLaunchList() {
     using Module::launchCommands;
     using Module::launchNames;
-    const std::string path = FileBesideProgram("Setup.ini");
+    const std::string path = ws_.LaunchListPath();
     try {
         std::int32_t count = 0;
         {

@@ -49,6 +49,10 @@ class LinuxProgram:
         env = dict(os.environ)
         # The entries name `marker-prog` without a folder: the launcher looks it up on PATH.
         env["PATH"] = os.path.join(folder, "bin") + os.pathsep + env.get("PATH", "")
+        # The folder's own Setup.ini or none at all: not the tester's own list, nor one that an
+        # installed package keeps in /etc/xdg.
+        env["XDG_CONFIG_HOME"] = os.path.join(folder, "no-config")
+        env["XDG_CONFIG_DIRS"] = os.path.join(folder, "no-config-dirs")
         return env
 
     def write_marker(self, folder):

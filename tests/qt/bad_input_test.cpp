@@ -5,6 +5,11 @@
 #include <QDir>
 #include <QListWidget>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 namespace pikorina::qt::test {
 namespace {
 
@@ -113,6 +118,47 @@ INSTANTIATE_TEST_SUITE_P(
             "UTF-16 big-endian", QByteArray("\xFE\xFF\x96\xFB\0,\0x", 8), false, 0, {"電"}, {"x"}},
         ListRow{
             "UTF-8 byte-order mark", "\xEF\xBB\xBF電卓,xcalc\r\n", false, 0, {"電卓"}, {"xcalc"}}));
+
+// A Setup.ini that is no plain file is refused at once with its path: a FIFO would hold the
+// start-up until something writes to it, and /dev/zero never ends.
+TEST_F(BadLaunchList, ASetupIniThatIsNoPlainFileIsRefusedAtOnce) {
+    const struct {
+        const char* what;
+        bool (*make)(const QString& path);
+    } rows[] = {
+        {"a FIFO", [](const QString& path) { return mkfifo(path.toLocal8Bit(), 0600) == 0; }},
+        {"a link to /dev/zero", [](const QString& path) { return QFile::link("/dev/zero", path); }},
+        {"a socket",
+         [](const QString& path) {
+             sockaddr_un address{};
+             address.sun_family = AF_UNIX;
+             const QByteArray name = path.toLocal8Bit();
+             if (name.size() >= static_cast<qsizetype>(sizeof address.sun_path)) return false;
+             std::copy(name.begin(), name.end(), address.sun_path);
+             const int s = socket(AF_UNIX, SOCK_STREAM, 0);
+             const bool bound =
+                 s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+             if (s >= 0) close(s);
+             return bound;
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const QString folder = Path(row.what);
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_TRUE(row.make(folder + "/Setup.ini"));
+        Window own(folder);
+        frmMain form(own);
+        own.Attach(form);
+        try {
+            form.Form_Load();
+            ADD_FAILURE() << "loaded";
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.number(), kErrPathFileAccess);
+            EXPECT_EQ(e.path(), (folder + "/Setup.ini").toStdString());
+        }
+    }
+}
 
 TEST_F(BadLaunchList, ATenMegabyteFieldLoadsWhole) {
     const QByteArray big(10 * 1024 * 1024, 'x');

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QListWidget>
 
 #include <unistd.h>
 
@@ -133,6 +134,214 @@ TEST_F(Services, DecodeTextReadsUtf8OrElseCodePage932) {
 TEST_F(Services, AppPathIsTheProgramFolder) {
     EXPECT_EQ(window->AppPath(), dir.path().toStdString());
     EXPECT_EQ(Window().AppPath(), QCoreApplication::applicationDirPath().toStdString());
+}
+
+// The XDG variables and the home folder as they were, and the working folder, back after a test
+// that changes them.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment() {
+        for (const char* name : kNames)
+            saved_.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, value, set] : saved_) {
+            if (set) {
+                qputenv(name, value);
+            } else {
+                qunsetenv(name);
+            }
+        }
+        QDir::setCurrent(cwd_);
+    }
+
+    static constexpr const char* kNames[] = {"HOME", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS",
+                                             "XDG_DATA_HOME", "XDG_DATA_DIRS"};
+
+  private:
+    struct Saved {
+        const char* name;
+        QByteArray value;
+        bool set;
+    };
+    std::vector<Saved> saved_;
+    QString cwd_ = QDir::currentPath();
+};
+
+// Where Setup.ini and Don.wav are found: beside the program, then along the XDG folders, the
+// user's own before the system's; relative folders in the variables count for nothing. Each
+// row starts from HOME=@/home, XDG_CONFIG_DIRS=@/etc1 and XDG_DATA_DIRS=@/share1 (@ is the
+// row's temporary folder, which is also the program's folder and the working folder).
+TEST_F(Services, TheProgramsFilesAreFoundInXdgOrder) {
+    const struct {
+        const char* what;
+        const char* file;                                     // Setup.ini or Don.wav
+        std::vector<const char*> there;                       // files that exist, under @
+        std::vector<std::pair<const char*, const char*>> env; // nullptr unsets
+        const char* found;                                    // under @
+        int error; // Setup.ini found nowhere: 53 naming `found`
+    } rows[] = {
+        {"beside the program first",
+         "Setup.ini",
+         {"Setup.ini", "home/.config/pikorina/Setup.ini", "etc1/pikorina/Setup.ini"},
+         {},
+         "Setup.ini",
+         0},
+        {"then the user's own, under the home folder",
+         "Setup.ini",
+         {"home/.config/pikorina/Setup.ini", "etc1/pikorina/Setup.ini"},
+         {},
+         "home/.config/pikorina/Setup.ini",
+         0},
+        {"XDG_CONFIG_HOME moves the user's own",
+         "Setup.ini",
+         {"cfg/pikorina/Setup.ini", "home/.config/pikorina/Setup.ini"},
+         {{"XDG_CONFIG_HOME", "@/cfg"}},
+         "cfg/pikorina/Setup.ini",
+         0},
+        {"then the first system folder that has one",
+         "Setup.ini",
+         {"etc2/pikorina/Setup.ini", "etc3/pikorina/Setup.ini"},
+         {{"XDG_CONFIG_DIRS", "@/etc1:@/etc2:@/etc3"}},
+         "etc2/pikorina/Setup.ini",
+         0},
+        {"a broken link is the list the user meant",
+         "Setup.ini",
+         {"home/.config/pikorina/Setup.ini -> nowhere", "etc1/pikorina/Setup.ini"},
+         {},
+         "home/.config/pikorina/Setup.ini",
+         kErrFileNotFound},
+        {"nowhere: the report names the user's own under the home folder",
+         "Setup.ini",
+         {"home/.config/pikorina/other.ini"},
+         {},
+         "home/.config/pikorina/Setup.ini",
+         kErrFileNotFound},
+        {"nowhere: the report names the one in XDG_CONFIG_HOME",
+         "Setup.ini",
+         {},
+         {{"XDG_CONFIG_HOME", "@/cfg"}},
+         "cfg/pikorina/Setup.ini",
+         kErrFileNotFound},
+        {"an empty XDG_CONFIG_HOME means the default",
+         "Setup.ini",
+         {"home/.config/pikorina/Setup.ini"},
+         {{"XDG_CONFIG_HOME", ""}},
+         "home/.config/pikorina/Setup.ini",
+         0},
+        {"a relative XDG_CONFIG_HOME is ignored",
+         "Setup.ini",
+         {"rel/pikorina/Setup.ini", "home/.config/pikorina/Setup.ini"},
+         {{"XDG_CONFIG_HOME", "rel"}},
+         "home/.config/pikorina/Setup.ini",
+         0},
+        {"a relative XDG_CONFIG_HOME is ignored in the report too",
+         "Setup.ini",
+         {"rel/pikorina/Setup.ini"},
+         {{"XDG_CONFIG_HOME", "rel"}},
+         "home/.config/pikorina/Setup.ini",
+         kErrFileNotFound},
+        {"relative entries in XDG_CONFIG_DIRS are ignored",
+         "Setup.ini",
+         {"rel/pikorina/Setup.ini", "etc2/pikorina/Setup.ini"},
+         {{"XDG_CONFIG_DIRS", "rel:@/etc2"}},
+         "etc2/pikorina/Setup.ini",
+         0},
+        {"the sound beside the program first",
+         "Don.wav",
+         {"Don.wav", "home/.local/share/pikorina/Don.wav"},
+         {},
+         "Don.wav",
+         0},
+        {"then the user's data folder",
+         "Don.wav",
+         {"home/.local/share/pikorina/Don.wav", "share1/pikorina/Don.wav"},
+         {},
+         "home/.local/share/pikorina/Don.wav",
+         0},
+        {"XDG_DATA_HOME moves the user's data folder",
+         "Don.wav",
+         {"data/pikorina/Don.wav", "home/.local/share/pikorina/Don.wav"},
+         {{"XDG_DATA_HOME", "@/data"}},
+         "data/pikorina/Don.wav",
+         0},
+        {"then the system data folders in order",
+         "Don.wav",
+         {"share2/pikorina/Don.wav", "share3/pikorina/Don.wav"},
+         {{"XDG_DATA_DIRS", "@/share1:@/share2:@/share3"}},
+         "share2/pikorina/Don.wav",
+         0},
+        {"relative data folders are ignored",
+         "Don.wav",
+         {"rel/pikorina/Don.wav", "share2/pikorina/Don.wav"},
+         {{"XDG_DATA_HOME", "rel"}, {"XDG_DATA_DIRS", "rel:@/share2"}},
+         "share2/pikorina/Don.wav",
+         0},
+        {"no sound anywhere: beside the program, where nothing plays",
+         "Don.wav",
+         {},
+         {},
+         "Don.wav",
+         0},
+    };
+    const ScopedEnvironment restore;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        QTemporaryDir root;
+        ASSERT_TRUE(root.isValid());
+        const QString at = root.path();
+        const auto expand = [&](const char* text) {
+            return QString::fromUtf8(text).replace("@", at).toLocal8Bit();
+        };
+        for (const char* file : row.there) {
+            // "name -> target" is a symbolic link; any other file holds one record named after
+            // its own place.
+            const QStringList link = QString(file).split(" -> ");
+            const QString path = at + "/" + link[0];
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+            if (link.size() == 2) {
+                ASSERT_TRUE(QFile::link(link[1], path));
+                continue;
+            }
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(link[0].toUtf8() + ",true\n");
+        }
+        qputenv("HOME", expand("@/home"));
+        qputenv("XDG_CONFIG_DIRS", expand("@/etc1"));
+        qputenv("XDG_DATA_DIRS", expand("@/share1"));
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DATA_HOME");
+        for (const auto& [name, value] : row.env) {
+            if (value) {
+                qputenv(name, expand(value));
+            } else {
+                qunsetenv(name);
+            }
+        }
+        ASSERT_TRUE(QDir::setCurrent(at));
+
+        const std::string expected = (at + "/" + row.found).toStdString();
+        Window own(at);
+        if (std::string_view(row.file) == "Don.wav") {
+            EXPECT_EQ(own.SoundPath(), expected);
+            continue;
+        }
+        // Through the load, as the program starts: the list shows the record of the file found.
+        frmMain form(own);
+        own.Attach(form);
+        try {
+            form.Form_Load();
+            EXPECT_EQ(row.error, 0) << "loaded, but should fail";
+            EXPECT_EQ(own.LaunchListPath(), expected);
+            auto* list = own.findChild<QListWidget*>("ListBox");
+            ASSERT_EQ(list->count(), 1);
+            EXPECT_EQ(list->item(0)->text().toStdString(), row.found);
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.number(), row.error);
+            EXPECT_EQ(e.path(), expected);
+        }
+    }
 }
 
 TEST_F(Services, PlayingSoundNeverFailsLoudly) {

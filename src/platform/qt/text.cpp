@@ -1,4 +1,5 @@
-// Files and text: the program's folder, reading Setup.ini, and turning its bytes into UTF-8.
+// Files and text: where Setup.ini and Don.wav are, reading Setup.ini, and turning its bytes into
+// UTF-8.
 #include "app/errors.h"
 #include "platform/qt/window.h"
 
@@ -6,27 +7,91 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QStringDecoder>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace pikorina::qt {
+namespace {
+
+// The folders along one XDG search path, the user's own first. Qt takes the variables as they
+// stand, but the XDG rules say a relative path in them is to be ignored: for the user's own
+// folder that means the default under the home folder, for the others just leaving it out.
+QStringList XdgFolders(QStandardPaths::StandardLocation type, const QString& homeDefault) {
+    QString own = QStandardPaths::writableLocation(type);
+    if (QDir::isRelativePath(own)) own = QDir::homePath() + homeDefault;
+    QStringList folders{own};
+    // The list starts with the writable location, which is already in hand.
+    for (const QString& folder : QStandardPaths::standardLocations(type).mid(1)) {
+        if (QDir::isAbsolutePath(folder)) folders << folder;
+    }
+    return folders;
+}
+
+// Anything of that name counts, a broken link included: it is the file the user meant, and
+// reading it says what is wrong with it.
+bool IsThere(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
 
 std::string Window::AppPath() const {
     const QString path = appPath_.isEmpty() ? QCoreApplication::applicationDirPath() : appPath_;
     return path.toStdString();
 }
 
-std::string Window::ReadFile(const std::string& path) {
-    const QString name = QString::fromStdString(path);
-    const QFileInfo info(name);
-    if (!info.exists()) {
-        throw RuntimeError(info.absoluteDir().exists() ? kErrFileNotFound : kErrPathNotFound, path);
+// A list beside the program comes first, so a copy in a folder of its own (the build, a
+// portable copy) keeps its own list; then the user's own list, then the system's.
+std::string Window::LaunchListPath() const {
+    const QString beside = QString::fromStdString(BesideProgram("Setup.ini"));
+    if (IsThere(beside)) return beside.toStdString();
+    const QStringList folders = XdgFolders(QStandardPaths::GenericConfigLocation, "/.config");
+    for (const QString& folder : folders) {
+        const QString path = folder + "/pikorina/Setup.ini";
+        if (IsThere(path)) return path.toStdString();
     }
-    if (info.isDir()) throw RuntimeError(kErrPathFileAccess, path);
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw RuntimeError(file.error() == QFileDevice::PermissionsError ? kErrPermissionDenied
-                                                                         : kErrPathFileAccess,
-                           path);
+    // The report tells the user where their own list belongs.
+    throw RuntimeError(kErrFileNotFound, (folders.front() + "/pikorina/Setup.ini").toStdString());
+}
+
+// The same order for the sound, along the data folders; where it is nowhere, nothing plays.
+std::string Window::SoundPath() const {
+    const std::string beside = BesideProgram("Don.wav");
+    if (IsThere(QString::fromStdString(beside))) return beside;
+    for (const QString& folder : XdgFolders(QStandardPaths::GenericDataLocation, "/.local/share")) {
+        const QString path = folder + "/pikorina/Don.wav";
+        if (IsThere(path)) return path.toStdString();
+    }
+    return beside;
+}
+
+std::string Window::ReadFile(const std::string& path) {
+    // Opened without waiting, and read only if it is a plain file: a FIFO would hold the
+    // start-up until someone writes to it, and a device such as /dev/zero never ends.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) {
+            const bool folder = QFileInfo(QString::fromStdString(path)).absoluteDir().exists();
+            throw RuntimeError(folder ? kErrFileNotFound : kErrPathNotFound, path);
+        }
+        throw RuntimeError(error == EACCES ? kErrPermissionDenied : kErrPathFileAccess, path);
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw RuntimeError(kErrPathFileAccess, path);
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        throw RuntimeError(kErrPathFileAccess, path);
     }
     if (static_cast<std::uint64_t>(file.size()) > kLargestFileBytes) {
         throw RuntimeError(kErrOutOfMemory, path);

@@ -23,7 +23,8 @@ void SetUpApplication(QApplication& app);
 
 class Window final : public QDialog, public SurfaceWindowSystem {
   public:
-    // appPath: the folder that holds Setup.ini and Don.wav; the program's own folder by default.
+    // appPath: the program's folder, where Setup.ini and Don.wav are looked for first; the
+    // program's own folder by default.
     explicit Window(QString appPath = {});
     ~Window() override;
 
@@ -51,6 +52,8 @@ class Window final : public QDialog, public SurfaceWindowSystem {
     int MsgBox(std::string_view text, int style, std::string_view title) override;
     std::string AppPath() const override;
     std::string_view PathSeparator() const override { return "/"; }
+    std::string LaunchListPath() const override;
+    std::string SoundPath() const override;
     std::string ReadFile(const std::string& path) override;
     std::string DecodeText(std::string_view bytes, TextEncoding encoding) const override;
     void Shell(const std::string& commandLine) override;
