@@ -115,8 +115,10 @@ class WindowsProgram:
                         env.pop(name, None)
         self.env = env
         source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "marker.c")
-        subprocess.run(["x86_64-w64-mingw32-gcc", "-municode", "-O2", "-static", "-o",
-                        self.marker, source], check=True)
+        # A windowless GUI program, like the Linux marker: a console program would get a console
+        # window under Wine that takes the keyboard from the launcher.
+        subprocess.run(["x86_64-w64-mingw32-gcc", "-municode", "-mwindows", "-O2", "-static",
+                        "-o", self.marker, source], check=True)
 
     def prepare(self):
         """Once per display: the prefix (the first time), a persistent wineserver, and Wine's
