@@ -1,5 +1,5 @@
-// Owners for GDI handles and device contexts: each is released when its owner goes, on every
-// path out of a function, an exception's included.
+// Owners for GDI handles, device contexts and kernel handles: each is released when its owner
+// goes, on every path out of a function, an exception's included.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +27,12 @@ struct ScreenDcDeleter {
 };
 // The screen's device context from GetDC(nullptr).
 using ScopedScreenDC = std::unique_ptr<std::remove_pointer_t<HDC>, ScreenDcDeleter>;
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+// A kernel object's handle, such as an open file's.
+using ScopedHandle = std::unique_ptr<void, HandleCloser>;
 
 // An object selected into a device context for as long as this lives; the one it replaced is
 // selected again afterwards, so that the object can be deleted.

@@ -110,11 +110,14 @@ std::string Window::AppPath() const {
 
 std::string Window::ReadFile(const std::string& path) {
     const std::wstring widePath = Widen(path);
-    HANDLE file = CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    HANDLE opened = CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
         throw RuntimeError(OpenErrorNumber(GetLastError(), widePath), path);
     }
+    // Closed also when growing the buffer fails part way.
+    const ScopedHandle owner(opened);
+    HANDLE file = owner.get();
     std::string bytes;
     BY_HANDLE_FILE_INFORMATION info;
     bool ok = GetFileInformationByHandle(file, &info) != FALSE &&
@@ -129,7 +132,6 @@ std::string Window::ReadFile(const std::string& path) {
             bytes.append(buffer, got);
         }
     }
-    CloseHandle(file);
     if (tooLarge) throw RuntimeError(kErrOutOfMemory, path);
     if (!ok) throw RuntimeError(kErrPathFileAccess, path);
     return bytes;
