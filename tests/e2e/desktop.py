@@ -8,6 +8,7 @@ exception, Ctrl+C).
 
 import os
 import re
+import select
 import signal
 import subprocess
 import time
@@ -68,23 +69,23 @@ class Display:
         self.procs = []
 
     def __enter__(self):
-        for n in range(150, 250):
-            if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
-                self.name = f":{n}"
-                break
-        else:
-            raise RuntimeError("no free X display number")
+        # Xvfb picks a free display number itself and writes it down once it takes clients:
+        # choosing one by looking for lock files races with any other suite starting a server.
         # -noreset: the server must outlive its last client, or it resets between programs.
-        xvfb = spawn(["Xvfb", self.name, "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24", "-noreset",
-                      "-nolisten", "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        ready, told = os.pipe()
+        xvfb = spawn(["Xvfb", "-displayfd", str(told), "-screen", "0",
+                      f"{SCREEN_W}x{SCREEN_H}x24", "-noreset", "-nolisten", "tcp"],
+                     pass_fds=(told,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(told)
         self.procs.append(xvfb)
+        with os.fdopen(ready) as f:
+            if not select.select([f], [], [], 30)[0]:
+                raise RuntimeError("Xvfb did not start within 30 s")
+            number = f.readline().strip()
+        if not number.isdigit():
+            raise RuntimeError(f"Xvfb did not start (status {xvfb.poll()})")
+        self.name = f":{number}"
         os.environ["DISPLAY"] = self.name
-        deadline = time.monotonic() + 10
-        while subprocess.run(["xdpyinfo"], stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL).returncode != 0:
-            if xvfb.poll() is not None or time.monotonic() > deadline:
-                raise RuntimeError(f"Xvfb on {self.name} did not start")
-            time.sleep(0.05)
         if self.wm:
             self.procs.append(spawn(["openbox"], stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL))
