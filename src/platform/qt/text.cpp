@@ -96,9 +96,18 @@ std::string Window::ReadFile(const std::string& path) {
     if (static_cast<std::uint64_t>(file.size()) > kLargestFileBytes) {
         throw RuntimeError(kErrOutOfMemory, path);
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) throw RuntimeError(kErrPathFileAccess, path);
-    return bytes.toStdString();
+    // Read to the end rather than trusting the size, which can change under us; a file that
+    // grows past the limit meanwhile is refused as one that was too large at once.
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(file.size()));
+    char buffer[64 * 1024];
+    qint64 got = 0;
+    while ((got = file.read(buffer, sizeof buffer)) > 0) {
+        bytes.append(buffer, static_cast<std::size_t>(got));
+        if (bytes.size() > kLargestFileBytes) throw RuntimeError(kErrOutOfMemory, path);
+    }
+    if (got < 0) throw RuntimeError(kErrPathFileAccess, path);
+    return bytes;
 }
 
 // Linux has no system code page. A file that is valid UTF-8 throughout is taken as UTF-8, any

@@ -122,14 +122,17 @@ std::string Window::ReadFile(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION info;
     bool ok = GetFileInformationByHandle(file, &info) != FALSE &&
               !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    const bool tooLarge =
+    bool tooLarge =
         ok && ((std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow) > kLargestFileBytes;
     if (ok && !tooLarge) {
-        // Read to the end rather than trusting the size, which can change under us.
+        // Read to the end rather than trusting the size, which can change under us; a file
+        // that grows past the limit meanwhile is refused as one that was too large at once.
         char buffer[64 * 1024];
         DWORD got = 0;
-        while ((ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != FALSE) && got > 0) {
+        while (!tooLarge &&
+               (ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != FALSE) && got > 0) {
             bytes.append(buffer, got);
+            tooLarge = bytes.size() > kLargestFileBytes;
         }
     }
     if (tooLarge) throw RuntimeError(kErrOutOfMemory, path);
