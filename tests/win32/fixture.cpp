@@ -1,6 +1,7 @@
 #include "fixture.h"
 
 #include "app/module.h"
+#include "platform/win32/scoped.h"
 
 #include <chrono>
 #include <fstream>
@@ -211,26 +212,21 @@ int WindowTest::DifferencesFromIcon(const Surface& surface, const RECT& area, in
     const int w = area.right - area.left, h = area.bottom - area.top;
     HICON icon = static_cast<HICON>(
         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(iconId), IMAGE_ICON, 32, 32, 0));
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    HBRUSH brush = CreateSolidBrush(back);
+    const ScopedScreenDC screen(GetDC(nullptr));
+    const ScopedDC dc(CreateCompatibleDC(screen.get()));
+    const ScopedGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen.get(), w, h));
+    const ScopedSelection selected(dc.get(), bitmap.get());
+    const ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(back));
     RECT all{0, 0, w, h};
-    FillRect(dc, &all, brush);
-    DeleteObject(brush);
-    DrawIconEx(dc, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
+    FillRect(dc.get(), &all, brush.get());
+    DrawIconEx(dc.get(), 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
+    DestroyIcon(icon);
     int differing = 0;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            differing += GetPixel(dc, x, y) != surface.At(area.left + x, area.top + y);
+            differing += GetPixel(dc.get(), x, y) != surface.At(area.left + x, area.top + y);
         }
     }
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
-    DestroyIcon(icon);
     return differing;
 }
 
@@ -243,11 +239,13 @@ WindowTest::Surface WindowTest::Capture() {
     s.width = client.right;
     s.height = client.bottom;
     HDC window = GetDC(hwnd);
-    HDC copy = CreateCompatibleDC(window);
-    HBITMAP bitmap = CreateCompatibleBitmap(window, s.width, s.height);
-    HGDIOBJ old = SelectObject(copy, bitmap);
-    BitBlt(copy, 0, 0, s.width, s.height, window, 0, 0, SRCCOPY);
-    SelectObject(copy, old);
+    const ScopedDC copy(CreateCompatibleDC(window));
+    const ScopedGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(window, s.width, s.height));
+    {
+        const ScopedSelection selected(copy.get(), bitmap.get());
+        BitBlt(copy.get(), 0, 0, s.width, s.height, window, 0, 0, SRCCOPY);
+    }
+    ReleaseDC(hwnd, window);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = s.width;
@@ -256,10 +254,8 @@ WindowTest::Surface WindowTest::Capture() {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     std::vector<DWORD> raw(static_cast<std::size_t>(s.width * s.height));
-    GetDIBits(copy, bitmap, 0, static_cast<UINT>(s.height), raw.data(), &info, DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(copy);
-    ReleaseDC(hwnd, window);
+    GetDIBits(copy.get(), bitmap.get(), 0, static_cast<UINT>(s.height), raw.data(), &info,
+              DIB_RGB_COLORS);
     s.pixels.reserve(raw.size());
     // DIB pixels are 0x00RRGGBB; COLORREF is 0x00BBGGRR.
     for (DWORD p : raw)

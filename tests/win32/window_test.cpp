@@ -5,6 +5,7 @@
 #include "app/design.h"
 #include "app/errors.h"
 #include "platform/win32/resource.h"
+#include "platform/win32/scoped.h"
 
 #include <cstdio>
 
@@ -154,25 +155,22 @@ TEST_F(WindowLayout, WindowCarriesTheFlagIcon) {
     // The same picture as the flag resource: compare the two drawn side by side.
     HICON flag = static_cast<HICON>(
         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_FLAG), IMAGE_ICON, 32, 32, 0));
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 64, 32);
-    SelectObject(dc, bitmap);
+    const ScopedScreenDC screen(GetDC(nullptr));
+    const ScopedDC dc(CreateCompatibleDC(screen.get()));
+    const ScopedGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen.get(), 64, 32));
+    const ScopedSelection selected(dc.get(), bitmap.get());
     RECT all{0, 0, 64, 32};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    DrawIconEx(dc, 0, 0, big, 32, 32, 0, nullptr, DI_NORMAL);
-    DrawIconEx(dc, 32, 0, flag, 32, 32, 0, nullptr, DI_NORMAL);
+    FillRect(dc.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    DrawIconEx(dc.get(), 0, 0, big, 32, 32, 0, nullptr, DI_NORMAL);
+    DrawIconEx(dc.get(), 32, 0, flag, 32, 32, 0, nullptr, DI_NORMAL);
+    DestroyIcon(flag);
     int differing = 0, coloured = 0;
     for (int y = 0; y < 32; ++y) {
         for (int x = 0; x < 32; ++x) {
-            if (GetPixel(dc, x, y) != GetPixel(dc, x + 32, y)) ++differing;
-            if (GetPixel(dc, x, y) == RGB(255, 0, 0)) ++coloured;
+            if (GetPixel(dc.get(), x, y) != GetPixel(dc.get(), x + 32, y)) ++differing;
+            if (GetPixel(dc.get(), x, y) == RGB(255, 0, 0)) ++coloured;
         }
     }
-    DeleteDC(dc);
-    DeleteObject(bitmap);
-    ReleaseDC(nullptr, screen);
-    DestroyIcon(flag);
     EXPECT_EQ(differing, 0);
     EXPECT_GT(coloured, 0) << "the flag's red pane is missing";
 }
