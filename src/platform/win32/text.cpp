@@ -115,27 +115,27 @@ std::string Window::ReadFile(const std::string& path) {
     if (opened == INVALID_HANDLE_VALUE) {
         throw RuntimeError(OpenErrorNumber(GetLastError(), widePath), path);
     }
-    // Closed also when growing the buffer fails part way.
+    // Closed on every way out: the refusals below, or growing the buffer failing part way.
     const ScopedHandle owner(opened);
     HANDLE file = owner.get();
-    std::string bytes;
     BY_HANDLE_FILE_INFORMATION info;
-    bool ok = GetFileInformationByHandle(file, &info) != FALSE &&
-              !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    bool tooLarge =
-        ok && ((std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow) > kLargestFileBytes;
-    if (ok && !tooLarge) {
-        // Read to the end rather than trusting the size, which can change under us; a file
-        // that grows past the limit meanwhile is refused as one that was too large at once.
-        char buffer[64 * 1024];
-        DWORD got = 0;
-        while (!tooLarge &&
-               (ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != FALSE) && got > 0) {
-            bytes.append(buffer, got);
-            tooLarge = bytes.size() > kLargestFileBytes;
-        }
+    if (!GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        throw RuntimeError(kErrPathFileAccess, path);
     }
-    if (tooLarge) throw RuntimeError(kErrOutOfMemory, path);
+    if (((std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow) > kLargestFileBytes) {
+        throw RuntimeError(kErrOutOfMemory, path);
+    }
+    // Read to the end rather than trusting the size, which can change under us; a file that
+    // grows past the limit meanwhile is refused as one that was too large at once.
+    std::string bytes;
+    char buffer[64 * 1024];
+    DWORD got = 0;
+    BOOL ok = FALSE;
+    while ((ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0) {
+        bytes.append(buffer, got);
+        if (bytes.size() > kLargestFileBytes) throw RuntimeError(kErrOutOfMemory, path);
+    }
     if (!ok) throw RuntimeError(kErrPathFileAccess, path);
     return bytes;
 }
