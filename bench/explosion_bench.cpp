@@ -16,6 +16,7 @@
 // Prints one line per run: "run WALL_S CPU_S" and one per wait: "wait N LATE_MS PUMPS".
 #include "app/frmMain.h"
 #include "app/module.h"
+#include "platform/qt/host.h"
 #include "platform/qt/window.h"
 
 #include <QApplication>
@@ -53,9 +54,12 @@ struct Wait {
     int pumps = 0;      // calls of the pump
 };
 
-class Watching final : public pikorina::WindowSystem {
+// Both the window and the host, passing everything on to the real ones and watching the clocks
+// and the pump.
+class Watching final : public pikorina::WindowSystem, public pikorina::Host {
   public:
-    Watching(pikorina::qt::Window& w, bool busy) : w_(w), busy_(busy) {}
+    Watching(pikorina::qt::Window& w, pikorina::qt::Host& h, bool busy)
+        : w_(w), h_(h), busy_(busy) {}
     // Timer() and MonotonicSeconds() are const in the interface; the record is the watcher's own.
     mutable std::vector<Wait> waits;
 
@@ -71,12 +75,12 @@ class Watching final : public pikorina::WindowSystem {
     void SelectListItem(int i) override { w_.SelectListItem(i); }
     int ListIndex() const override { return w_.ListIndex(); }
     double Timer() const override {
-        const double t = w_.Timer();
+        const double t = h_.Timer();
         if (!std::exchange(afterMonotonic_, false)) waits.push_back({t});
         return t;
     }
     double MonotonicSeconds() const override {
-        const double m = w_.MonotonicSeconds();
+        const double m = h_.MonotonicSeconds();
         if (!waits.empty()) {
             Wait& wait = waits.back();
             (std::isnan(wait.m0) ? wait.m0 : wait.mLast) = m;
@@ -87,25 +91,26 @@ class Watching final : public pikorina::WindowSystem {
     void DoEvents(double maxWaitSeconds) override {
         if (!waits.empty()) ++waits.back().pumps;
         if (!busy_) return w_.DoEvents(maxWaitSeconds);
-        const double until = w_.MonotonicSeconds() + maxWaitSeconds;
-        while (w_.MonotonicSeconds() < until)
+        const double until = h_.MonotonicSeconds() + maxWaitSeconds;
+        while (h_.MonotonicSeconds() < until)
             QCoreApplication::processEvents();
     }
     int MsgBox(std::string_view text, int style, std::string_view title) override {
         return w_.MsgBox(text, style, title);
     }
-    std::string AppPath() const override { return w_.AppPath(); }
-    std::string_view PathSeparator() const override { return w_.PathSeparator(); }
-    std::string ReadFile(const std::string& path) override { return w_.ReadFile(path); }
+    std::string AppPath() const override { return h_.AppPath(); }
+    std::string_view PathSeparator() const override { return h_.PathSeparator(); }
+    std::string ReadFile(const std::string& path) override { return h_.ReadFile(path); }
     std::string DecodeText(std::string_view bytes, TextEncoding e) const override {
-        return w_.DecodeText(bytes, e);
+        return h_.DecodeText(bytes, e);
     }
-    void Shell(const std::string& commandLine) override { w_.Shell(commandLine); }
-    bool mciExecute(std::string_view command) override { return w_.mciExecute(command); }
-    [[noreturn]] void End(int exitStatus) override { w_.End(exitStatus); }
+    void Shell(const std::string& commandLine) override { h_.Shell(commandLine); }
+    bool mciExecute(std::string_view command) override { return h_.mciExecute(command); }
+    [[noreturn]] void End(int exitStatus) override { h_.End(exitStatus); }
 
   private:
     pikorina::qt::Window& w_;
+    pikorina::qt::Host& h_;
     bool busy_;
     mutable bool afterMonotonic_ = false;
 };
@@ -132,12 +137,11 @@ int main(int argc, char* argv[]) {
     }
     if (!donWav.isEmpty() && !QFile::copy(donWav, dir.filePath("Don.wav"))) return 1;
 
-    pikorina::qt::Window window(dir.path());
-    Watching watching(window, busy);
-    pikorina::frmMain form(watching);
-    window.Attach(form);
-    form.Raise(&pikorina::frmMain::Form_Load);
-    window.ShowCentred();
+    pikorina::qt::Host host(dir.path());
+    pikorina::qt::Window window(host);
+    Watching watching(window, host, busy);
+    pikorina::frmMain form(watching, watching);
+    window.Start(form);
     if (!QTest::qWaitForWindowExposed(&window)) return 1;
     QTest::qWait(200);
 
@@ -145,9 +149,9 @@ int main(int argc, char* argv[]) {
     for (int run = 0; run < runs; ++run) {
         watching.waits.clear();
         const double cpu0 = CpuSeconds();
-        const double wall0 = window.MonotonicSeconds();
+        const double wall0 = host.MonotonicSeconds();
         form.Raise(&pikorina::frmMain::Label_Click);
-        const double wall = window.MonotonicSeconds() - wall0;
+        const double wall = host.MonotonicSeconds() - wall0;
         const double cpu = CpuSeconds() - cpu0;
         std::printf("run %.6f %.6f\n", wall, cpu);
         if (watching.waits.size() != 4) {

@@ -13,7 +13,7 @@ void frmMain::シャットダウン_Click() {
 }
 
 void frmMain::キャンセル_Click() {
-    ws_.End(0);
+    host_.End(0);
 }
 
 } // namespace pikorina

@@ -5,6 +5,7 @@
 #include "app/types.h"
 #include "app/window_system.h"
 
+#include <algorithm>
 #include <array>
 #include <span>
 #include <string_view>
@@ -16,21 +17,36 @@ enum class ControlKind { Button, ListBox, Image, Label };
 // The pictures that are part of the program itself.
 enum class Picture { None, Flag, Swirl, Dynamite, Burst };
 
-// A picture's own size in pixels at 96 dpi, as tools/make_art.py draws it: the image controls
-// show the 32 x 32 image of an icon, and the swirl is 640 x 480. The art is ours, so the sizes
-// are known here rather than asked of each platform's decoder.
-struct PictureSize {
+// A picture as tools/make_art.py draws it: the file in assets/ that each front end builds into
+// the program, whether it is an icon (with a mask; the image controls show its 32 x 32 image)
+// or a bitmap, and its own size in pixels at 96 dpi. The art is ours, so the sizes are known
+// here rather than asked of each platform's decoder.
+struct PictureDesign {
+    Picture picture;
+    std::string_view name;
+    std::string_view file;
+    bool icon;
     int width, height;
 };
-constexpr PictureSize OwnSize(Picture picture) {
-    switch (picture) {
-    case Picture::None: return {0, 0};
-    case Picture::Swirl: return {640, 480};
-    case Picture::Flag:
-    case Picture::Dynamite:
-    case Picture::Burst: return {32, 32};
-    }
-    return {0, 0};
+
+// One row a picture, in the order of the enumeration; every table kept per picture is sized
+// from it (PictureTable), so a picture added to one is added to all.
+inline constexpr auto kPictures = std::to_array<PictureDesign>({
+    {Picture::None, "None", "", false, 0, 0},
+    {Picture::Flag, "Flag", "flag.ico", true, 32, 32},
+    {Picture::Swirl, "Swirl", "swirl.bmp", false, 640, 480},
+    {Picture::Dynamite, "Dynamite", "dynamite.ico", true, 32, 32},
+    {Picture::Burst, "Burst", "burst.ico", true, 32, 32},
+});
+static_assert(std::ranges::all_of(kPictures, [](const PictureDesign& d) {
+    return &d - kPictures.data() == static_cast<int>(d.picture);
+}));
+
+template <typename T> using PictureTable = std::array<T, kPictures.size()>;
+
+// at(): a picture missing from the table fails loudly instead of reading past it.
+constexpr const PictureDesign& Design(Picture picture) {
+    return kPictures.at(static_cast<std::size_t>(picture));
 }
 
 struct ControlDesign {

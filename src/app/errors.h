@@ -1,8 +1,10 @@
 // Runtime errors: a number and a text, thrown from the service or handler that detects the
-// failure and caught where the handler was dispatched (see dispatch.cpp).
+// failure and caught at the one boundary every handler runs in (frmMain::Raise), which reports
+// it and ends the program.
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -14,6 +16,7 @@ enum ErrorNumber : int {
     kErrOverflow = 6,
     kErrOutOfMemory = 7,
     kErrSubscript = 9,
+    kErrInternal = 51,
     kErrFileNotFound = 53,
     kErrInputPastEnd = 62,
     kErrPermissionDenied = 70,
@@ -47,6 +50,11 @@ class RuntimeError : public std::runtime_error {
     std::string path_;
     TextPlace place_;
 };
+
+// The failure an exception stands for, as the report numbers it: a runtime error as it is,
+// the standard library's failures as their nearest numbers (no memory, a subscript, an
+// overflow), and anything else as an internal error.
+RuntimeError FailureOf(const std::exception_ptr& exception);
 
 // The failure report's title and text, the same on every platform.
 inline constexpr std::string_view kReportTitle = "ピコリナ";

@@ -3,16 +3,16 @@
 
 #include "app/errors.h"
 
-#include <new>
+#include <exception>
 
 namespace pikorina {
 
-frmMain::frmMain(WindowSystem& ws)
+frmMain::frmMain(WindowSystem& ws, Host& host)
     : 終了(ws, ControlId::終了), キャンセル(ws, ControlId::キャンセル),
       シャットダウン(ws, ControlId::シャットダウン), ListBox(ws, ControlId::ListBox),
       Back_2(ws, ControlId::Back_2), Back_1(ws, ControlId::Back_1), Donpa_2(ws, ControlId::Donpa_2),
       Donpa_1(ws, ControlId::Donpa_1), Donpa(ws, ControlId::Donpa), Label(ws, ControlId::Label),
-      ws_(ws) {}
+      ws_(ws), host_(host) {}
 
 void frmMain::Form_Load() {
     // The design is drawn larger than the window the user gets; these settings run before the
@@ -28,17 +28,14 @@ void frmMain::Form_Load() {
     LoadLaunchList();
 }
 
-void frmMain::Raise(Handler handler) {
+void frmMain::ReportFailure() {
+    const RuntimeError failure = FailureOf(std::current_exception());
     try {
-        try {
-            (this->*handler)();
-        } catch (const std::bad_alloc&) {
-            throw RuntimeError(kErrOutOfMemory);
-        }
-    } catch (const RuntimeError& e) {
-        ws_.MsgBox(ReportText(e), kMbOkOnly, kReportTitle);
-        ws_.End(1);
+        ws_.MsgBox(ReportText(failure), kMbOkOnly, kReportTitle);
+    } catch (...) {
+        // A report that cannot be shown must not keep the program from ending.
     }
+    host_.End(1);
 }
 
 } // namespace pikorina

@@ -2,6 +2,7 @@
 // (launcher/, effects/, about/); this header shows the whole window at a glance.
 #pragma once
 
+#include "app/host.h"
 #include "app/types.h"
 #include "app/window_system.h"
 
@@ -44,7 +45,7 @@ class ListBoxControl : public Control {
 
 class frmMain {
   public:
-    explicit frmMain(WindowSystem& ws);
+    frmMain(WindowSystem& ws, Host& host);
 
     // Event handlers; the front end calls them through Raise().
     void Form_Load();
@@ -56,9 +57,22 @@ class frmMain {
     void キャンセル_Click();
 
     using Handler = void (frmMain::*)();
-    // Runs a handler. A failure that nothing in it traps is reported here and ends the program,
-    // so no exception ever reaches the window system's callbacks.
-    void Raise(Handler handler);
+    // Runs a handler inside the program's one failure boundary.
+    void Raise(Handler handler) {
+        Guard([this, handler] { (this->*handler)(); });
+    }
+    // The boundary, also around the window's creation and load at start-up: whatever the body
+    // throws and does not trap is reported as an untrapped failure (number and text) and ends
+    // the program with status 1, so no exception ever reaches the window system's callbacks.
+    template <typename Body> void Guard(Body&& body) {
+        try {
+            body();
+        } catch (const ProgramEnd&) {
+            throw; // the program is ending already
+        } catch (...) {
+            ReportFailure();
+        }
+    }
 
     // Waits until the clock passes the whole second nearest to now + n, handling events.
     void 時間待ち(std::int32_t n);
@@ -88,8 +102,11 @@ class frmMain {
   private:
     void LoadLaunchList();
     void PlaySound();
+    // Called inside a catch: reports the exception being handled and ends the program.
+    void ReportFailure();
 
     WindowSystem& ws_;
+    Host& host_;
 };
 
 } // namespace pikorina

@@ -1,13 +1,17 @@
 #include "app/surface.h"
 
+#include "app/errors.h"
+
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace pikorina {
 namespace {
 
 Rect OwnRect(Picture picture, Twips left, Twips top) {
-    const PictureSize size = OwnSize(picture);
-    return {left, top, size.width * kTwipsPerPixelAt96Dpi, size.height * kTwipsPerPixelAt96Dpi};
+    const PictureDesign& own = Design(picture);
+    return {left, top, own.width * kTwipsPerPixelAt96Dpi, own.height * kTwipsPerPixelAt96Dpi};
 }
 
 } // namespace
@@ -88,6 +92,29 @@ ControlId Surface::DefaultButton(std::optional<ControlId> focused) {
 }
 
 // The window system's part.
+
+void SurfaceWindowSystem::Start(frmMain& form) {
+    Attach(form);
+    form.Guard([&] {
+        Create();
+        form.Form_Load();
+    });
+    ShowCentred();
+    FocusControl(kTabOrder.front());
+}
+
+void SurfaceWindowSystem::SelectListItem(int index) {
+    if (index < 0 || index >= ListCount()) throw RuntimeError(kErrInvalidPropertyIndex);
+    SelectListRow(index);
+}
+
+void SurfaceWindowSystem::DoEvents(double maxWaitSeconds) {
+    // Clamped before it becomes a whole number of milliseconds, which a NaN or a wait of years
+    // would not fit.
+    constexpr double kLongestWait = 86400.0;
+    const double seconds = maxWaitSeconds > 0 ? std::min(maxWaitSeconds, kLongestWait) : 0.0;
+    Pump(static_cast<int>(std::ceil(seconds * 1000.0)));
+}
 
 void SurfaceWindowSystem::SetWindowWidth(Twips width) {
     surface_.SetWindowWidth(width);

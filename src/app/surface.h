@@ -163,11 +163,25 @@ class Surface {
     Hit pressed_ = Hit::None;
 };
 
-// The window-system services that change the surface, done once over a Surface for every
-// window system. A window system adds its platform's part through the hooks below.
+// The window-system services that change the surface, and the rules every window system
+// shares, done once over a Surface. A window system adds its platform's part through the hooks
+// below.
 class SurfaceWindowSystem : public WindowSystem {
   public:
+    explicit SurfaceWindowSystem(Host& host) : host_(host) {}
+
     const Surface& surface() const { return surface_; }
+
+    // Start-up: the window is created hidden and the load handler runs, both inside the
+    // form's failure boundary, so a failure in either is reported before anything is shown.
+    // Then the window is shown, with the focus on the first control in the tab order.
+    void Start(frmMain& form);
+    // Events run the form's handlers from now on; Start() does this first.
+    void Attach(frmMain& form) { form_ = &form; }
+    // Runs a handler as an event does, inside the form's failure boundary.
+    void Raise(frmMain::Handler handler) {
+        if (form_) form_->Raise(handler);
+    }
 
     void SetWindowWidth(Twips width) override;
     void SetWindowHeight(Twips height) override;
@@ -177,14 +191,25 @@ class SurfaceWindowSystem : public WindowSystem {
     void SetGeometry(ControlId control, Geometry which, Twips value) override;
     void SetVisible(ControlId control, bool visible) override;
     void SetImagePicture(ControlId target, ControlId source) override;
+    // Throws error 381 when the list has no such item.
+    void SelectListItem(int index) override;
+    // Sleeps in the platform's pump for at most the time asked, and never less than nothing or
+    // more than a day, whatever arithmetic produced it.
+    void DoEvents(double maxWaitSeconds) override;
 
   protected:
     // Every press of a button comes here, whether by a click, Enter, Esc or its access key:
     // the surface says which handler, if any, it raises.
     void PressButton(ControlId button);
-    // Runs a handler as an event does.
-    virtual void Raise(frmMain::Handler handler) = 0;
+    // The title bar's close box, Alt+F4 or the desktop closing the window: the program ends,
+    // as after キャンセル, whatever is running.
+    void CloseWindow() { host_.End(0); }
 
+    // Creates the window, hidden, with the design's settings; for a window system that does
+    // not make it when constructed.
+    virtual void Create() {}
+    // Shows the window centred where the desktop lets a program say, and makes it active.
+    virtual void ShowCentred() = 0;
     // The painted part changed.
     virtual void Repaint() = 0;
     // The window's size changed: surface().ClientRect() is its new client area.
@@ -192,12 +217,21 @@ class SurfaceWindowSystem : public WindowSystem {
     // Native controls: one moved or changed size, or is shown or hidden.
     virtual void PlaceControl(ControlId id) = 0;
     virtual void ShowControl(ControlId id, bool visible) = 0;
+    // The list: how many items it has, and selecting one of them.
+    virtual int ListCount() const = 0;
+    virtual void SelectListRow(int index) = 0;
+    // Handles every pending event, sleeping until the first one arrives for at most this long.
+    virtual void Pump(int maxWaitMilliseconds) = 0;
     // The focus: whether a native control has it; moving it to the window itself or to one.
     virtual bool HasFocus(ControlId id) const = 0;
     virtual void FocusWindow() = 0;
     virtual void FocusControl(ControlId id) = 0;
 
     Surface surface_;
+    Host& host_;
+
+  private:
+    frmMain* form_ = nullptr;
 };
 
 } // namespace pikorina

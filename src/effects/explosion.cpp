@@ -71,7 +71,7 @@ void frmMain::Label_Click() {
 
 void frmMain::PlaySound() {
     // The result is of no interest: a missing or unplayable file leaves the sequence as it is.
-    ws_.mciExecute(PlayCommand(ws_.SoundPath()));
+    host_.mciExecute(PlayCommand(host_.SoundPath()));
 }
 
 } // namespace pikorina

@@ -35,17 +35,17 @@ std::int32_t RoundToInt32(double value) {
 void frmMain::時間待ち(std::int32_t n) {
     // While the day clock catches up, it is read again after this long at the least.
     constexpr double kDayClockPoll = 0.001;
-    const double t0 = ws_.Timer();
-    const double m0 = ws_.MonotonicSeconds();
+    const double t0 = host_.Timer();
+    const double m0 = host_.MonotonicSeconds();
     const double endMark = RoundToInt32(t0 + n);
     for (;;) {
-        const double t = t0 + (ws_.MonotonicSeconds() - m0);
+        const double t = t0 + (host_.MonotonicSeconds() - m0);
         // Strictly greater: a reading equal to the end mark keeps waiting.
         if (!(t > endMark)) {
             ws_.DoEvents(endMark - t);
             continue;
         }
-        const double day = ws_.Timer();
+        const double day = host_.Timer();
         if (day > endMark || t - day >= 1) return;
         ws_.DoEvents(std::max(endMark - day, kDayClockPoll));
     }

@@ -22,7 +22,7 @@ void frmMain::終了_Click() {
         // No platform can pass a NUL on; cutting the line there would start something other
         // than what the file says.
         if (command.find('\0') != std::string::npos) throw RuntimeError(kErrInvalidCall);
-        ws_.Shell(command);
+        host_.Shell(command);
     } catch (const std::exception&) {
         ws_.MsgBox("ｴﾗｰが起きました。\r\n"
                    "所詮はジョークソフトです。\r\n"

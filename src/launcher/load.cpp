@@ -22,15 +22,15 @@ constexpr ByteOrderMark kMarks[] = {{"\xEF\xBB\xBF", TextEncoding::Utf8},
                                     {"\xFF\xFE", TextEncoding::Utf16LE},
                                     {"\xFE\xFF", TextEncoding::Utf16BE}};
 
-std::string ReadLaunchText(WindowSystem& ws, const std::string& path) {
-    const std::string bytes = ws.ReadFile(path);
+std::string ReadLaunchText(Host& host, const std::string& path) {
+    const std::string bytes = host.ReadFile(path);
     const std::string_view view(bytes);
     for (const ByteOrderMark& mark : kMarks) {
         if (view.starts_with(mark.bytes)) {
-            return ws.DecodeText(view.substr(mark.bytes.size()), mark.encoding);
+            return host.DecodeText(view.substr(mark.bytes.size()), mark.encoding);
         }
     }
-    return ws.DecodeText(view, TextEncoding::Ansi);
+    return host.DecodeText(view, TextEncoding::Ansi);
 }
 
 // The record counters are 32-bit; counting past the top is an overflow, not a wrap.
@@ -44,11 +44,11 @@ std::int32_t Increment(std::int32_t value) {
 void frmMain::LoadLaunchList() {
     using Module::launchCommands;
     using Module::launchNames;
-    const std::string path = ws_.LaunchListPath();
+    const std::string path = host_.LaunchListPath();
     try {
         std::int32_t count = 0;
         {
-            const std::string text = ReadLaunchText(ws_, path);
+            const std::string text = ReadLaunchText(host_, path);
             FieldReader file(text, path);
             if (!file.AtEnd()) {
                 launchNames.assign(1, {});
@@ -62,7 +62,7 @@ void frmMain::LoadLaunchList() {
             }
         }
 
-        const std::string text = ReadLaunchText(ws_, path);
+        const std::string text = ReadLaunchText(host_, path);
         FieldReader file(text, path);
         const auto size = static_cast<std::size_t>(count) + 1;
         launchNames.assign(size, {});

@@ -2,6 +2,7 @@
 #include "app/errors.h"
 #include "app/frmMain.h"
 #include "fake_window_system.h"
+#include "thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@ namespace {
 
 TEST(About, シャットダウンShowsOnlyTheInformationBox) {
     FakeWindowSystem ws;
-    frmMain form(ws);
+    frmMain form(ws, ws.host);
     form.Raise(&frmMain::シャットダウン_Click);
     ASSERT_EQ(ws.boxes.size(), 1u);
     EXPECT_EQ(ws.boxes[0].title, "ﾊﾞｰﾁｬﾝ情報");
@@ -23,11 +24,11 @@ TEST(About, シャットダウンShowsOnlyTheInformationBox) {
 
 TEST(About, キャンセルEndsAtOnceWithStatusZero) {
     FakeWindowSystem ws;
-    frmMain form(ws);
+    frmMain form(ws, ws.host);
     try {
         form.Raise(&frmMain::キャンセル_Click);
         FAIL() << "did not end";
-    } catch (const ProgramEnded& end) {
+    } catch (const ProgramEnd& end) {
         EXPECT_EQ(end.status, 0);
     }
     EXPECT_TRUE(ws.boxes.empty());
@@ -52,17 +53,17 @@ TEST(FailureReport, HasATextForEveryErrorTheProgramRaises) {
 
 TEST(FailureReport, AnUntrappedFailureInAHandlerIsReportedThenEndsWithStatusOne) {
     FakeWindowSystem ws;
-    ws.SetTimer(100);
-    frmMain form(ws);
+    ws.host.SetTimer(100);
+    frmMain form(ws, ws.host);
     // The overflow of a wait is not trapped anywhere: it reaches the dispatch.
     struct Overflowing : frmMain {
         using frmMain::frmMain;
         void Wait() { 時間待ち(2147483647); }
-    } overflowing(ws);
+    } overflowing(ws, ws.host);
     try {
         overflowing.Raise(static_cast<frmMain::Handler>(&Overflowing::Wait));
         FAIL() << "did not end";
-    } catch (const ProgramEnded& end) {
+    } catch (const ProgramEnd& end) {
         EXPECT_EQ(end.status, 1);
     }
     ASSERT_EQ(ws.boxes.size(), 1u);
@@ -70,9 +71,49 @@ TEST(FailureReport, AnUntrappedFailureInAHandlerIsReportedThenEndsWithStatusOne)
     EXPECT_EQ(ws.boxes[0].text, "実行時エラー '6':\r\n\r\nオーバーフローしました。");
 }
 
+// The handler here is the information box's, and the box is what throws.
+TEST(FailureReport, WhateverAHandlerThrowsIsReportedOnceAndEndsWithStatusOne) {
+    for (const ThrownKind& kind : kThrownKinds) {
+        SCOPED_TRACE(kind.what);
+        FakeWindowSystem ws;
+        frmMain form(ws, ws.host);
+        ws.onMsgBox = [&kind](const MsgBoxCall& box) {
+            if (box.title != kReportTitle) kind.raise();
+            return kAnswerOk;
+        };
+        try {
+            form.Raise(&frmMain::シャットダウン_Click);
+            ADD_FAILURE() << "did not end";
+        } catch (const ProgramEnd& end) {
+            EXPECT_EQ(end.status, 1);
+        }
+        ASSERT_EQ(ws.boxes.size(), 2u);
+        EXPECT_EQ(ws.boxes[1].title, "ピコリナ");
+        EXPECT_TRUE(ws.boxes[1].text.starts_with("実行時エラー '" + std::to_string(kind.number) +
+                                                 "':\r\n\r\n"))
+            << ws.boxes[1].text;
+    }
+}
+
+TEST(FailureReport, AFailureWhileTheWindowIsCreatedIsReportedBeforeAnythingLoadsOrShows) {
+    struct Failing : FakeWindowSystem {
+        void Create() override { throw std::bad_alloc(); }
+    } ws;
+    frmMain form(ws, ws.host);
+    try {
+        ws.Start(form);
+        ADD_FAILURE() << "did not end";
+    } catch (const ProgramEnd& end) {
+        EXPECT_EQ(end.status, 1);
+    }
+    EXPECT_EQ(ws.log, (std::vector<std::string>{"MsgBox ピコリナ", "End 1"}));
+    ASSERT_EQ(ws.boxes.size(), 1u);
+    EXPECT_TRUE(ws.boxes[0].text.starts_with("実行時エラー '7':")) << ws.boxes[0].text;
+}
+
 TEST(Background, EachClickOnTheBareWindowSwitchesThePicture) {
     FakeWindowSystem ws;
-    frmMain form(ws);
+    frmMain form(ws, ws.host);
     EXPECT_EQ(form.backgroundOn, kFalse16);
     const Picture expected[] = {Picture::Swirl, Picture::None, Picture::Swirl};
     const Boolean16 flags[] = {kTrue16, kFalse16, kTrue16};

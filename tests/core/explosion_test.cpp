@@ -21,11 +21,11 @@ const std::vector<std::vector<std::string>> kFrames = {
 class Explosion : public testing::Test {
   protected:
     void SetUp() override {
-        ws.files["C:\\Tools\\Setup.ini"] = {"一,one\r\n二,two\r\n"};
+        ws.host.files["C:\\Tools\\Setup.ini"] = {"一,one\r\n二,two\r\n"};
         form.Raise(&frmMain::Form_Load);
         ws.log.clear();
-        ws.SetTimer(100.25); // so the first wait ends 0.75 s after the click
-        click = ws.monotonic;
+        ws.host.SetTimer(100.25); // so the first wait ends 0.75 s after the click
+        click = ws.host.monotonic;
         before = ws.surface();
     }
     // Runs an event during the wait that ends at `second` (0-based: 0 to 3).
@@ -58,7 +58,7 @@ class Explosion : public testing::Test {
         EXPECT_EQ(ws.focus, ControlId::ListBox);
     }
     FakeWindowSystem ws;
-    frmMain form{ws};
+    frmMain form{ws, ws.host};
     double click = 0;
     Surface before;
 };
@@ -73,18 +73,18 @@ TEST_F(Explosion, PaintsItsFramesAndPutsEverythingBack) {
 
 TEST_F(Explosion, SoundsAtTheEndOfEachOfTheFirstThreeWaitsAndEndsFourSecondsLater) {
     form.Raise(&frmMain::Label_Click);
-    ASSERT_EQ(ws.soundTimes.size(), 3u);
-    const double t = ws.soundTimes[0] - click;
+    ASSERT_EQ(ws.host.soundTimes.size(), 3u);
+    const double t = ws.host.soundTimes[0] - click;
     EXPECT_NEAR(t, 0.75, 0.01);
-    EXPECT_NEAR(ws.soundTimes[1] - click, t + 1, 0.01);
-    EXPECT_NEAR(ws.soundTimes[2] - click, t + 2, 0.01);
-    EXPECT_NEAR(ws.monotonic - click, t + 4, 0.01);
+    EXPECT_NEAR(ws.host.soundTimes[1] - click, t + 1, 0.01);
+    EXPECT_NEAR(ws.host.soundTimes[2] - click, t + 2, 0.01);
+    EXPECT_NEAR(ws.host.monotonic - click, t + 4, 0.01);
 }
 
 TEST_F(Explosion, TwoRunsInARowLookTheSame) {
     form.Raise(&frmMain::Label_Click);
-    ws.SetTimer(100.25);
-    click = ws.monotonic;
+    ws.host.SetTimer(100.25);
+    click = ws.host.monotonic;
     EXPECT_EQ(WatchFrames(), kFrames);
     ExpectWindowAsBefore();
 }
@@ -169,42 +169,42 @@ TEST_F(Explosion, ListAndButtonsWorkInTheFirstWaits) {
     During(0, [&] { form.Raise(&frmMain::ListBox_DblClick); });
     During(1, [&] { form.Raise(&frmMain::終了_Click); });
     form.Raise(&frmMain::Label_Click);
-    EXPECT_EQ(ws.started, (std::vector<std::string>{"two", "two"}));
+    EXPECT_EQ(ws.host.started, (std::vector<std::string>{"two", "two"}));
     ExpectWindowAsBefore();
 }
 
 TEST_F(Explosion, AModalBoxHoldsTheSequenceUntilItIsClosed) {
     ws.onMsgBox = [&](const MsgBoxCall&) {
-        ws.monotonic += 10; // the user reads the box for ten seconds
+        ws.host.monotonic += 10; // the user reads the box for ten seconds
         return kAnswerOk;
     };
     During(1, [&] { form.Raise(&frmMain::シャットダウン_Click); });
     form.Raise(&frmMain::Label_Click);
     ASSERT_EQ(ws.boxes.size(), 1u);
-    ASSERT_EQ(ws.soundTimes.size(), 3u);
+    ASSERT_EQ(ws.host.soundTimes.size(), 3u);
     // The second sound comes right after the box is closed, the rest follow from there.
-    EXPECT_NEAR(ws.soundTimes[1] - click, 11.25, 0.01);
+    EXPECT_NEAR(ws.host.soundTimes[1] - click, 11.25, 0.01);
     ExpectWindowAsBefore();
 }
 
 TEST_F(Explosion, キャンセルInAWaitEndsAtOnceAndNothingElseRuns) {
     for (int w = 0; w < 3; ++w) {
         FakeWindowSystem fresh;
-        fresh.files["C:\\Tools\\Setup.ini"] = {"a,1"};
-        frmMain other(fresh);
+        fresh.host.files["C:\\Tools\\Setup.ini"] = {"a,1"};
+        frmMain other(fresh, fresh.host);
         other.Raise(&frmMain::Form_Load);
         fresh.log.clear();
-        const double start = fresh.monotonic;
+        const double start = fresh.host.monotonic;
         const double kMid[] = {0.4, 1.4, 2.4};
         fresh.At(start + kMid[w], [&] { other.Raise(&frmMain::キャンセル_Click); });
         try {
             other.Raise(&frmMain::Label_Click);
             FAIL() << "wait " << w << ": did not end";
-        } catch (const ProgramEnded& end) {
+        } catch (const ProgramEnd& end) {
             EXPECT_EQ(end.status, 0);
         }
         EXPECT_EQ(fresh.log.back(), "End 0");
-        EXPECT_EQ(fresh.sounds.size(), static_cast<std::size_t>(w)) << "wait " << w;
+        EXPECT_EQ(fresh.host.sounds.size(), static_cast<std::size_t>(w)) << "wait " << w;
     }
 }
 

@@ -21,9 +21,7 @@ class RecordingPainter final : public Painter {
         calls.push_back("fill " + Text(area) + " " + hex);
     }
     void DrawPicture(const Rect& area, Picture picture) override {
-        static constexpr const char* kNames[] = {"None", "Flag", "Swirl", "Dynamite", "Burst"};
-        calls.push_back(std::string("picture ") + kNames[static_cast<int>(picture)] + " " +
-                        Text(area));
+        calls.push_back("picture " + std::string(Design(picture).name) + " " + Text(area));
     }
     void DrawWrappedText(const Rect& area, std::string_view text, const Font& font,
                          OleColor color) override {
@@ -58,10 +56,6 @@ std::vector<std::string> FakeWindowSystem::LogOf(std::string_view prefix) const 
 
 void FakeWindowSystem::At(double monotonicTime, std::function<void()> event) {
     events_.emplace(monotonicTime, std::move(event));
-}
-
-void FakeWindowSystem::SetTimer(double seconds) {
-    wallAtStart = seconds - monotonic;
 }
 
 void FakeWindowSystem::SetWindowWidth(Twips width) {
@@ -99,26 +93,19 @@ void FakeWindowSystem::AddListItems(std::span<const std::string> items) {
 }
 void FakeWindowSystem::SelectListItem(int index) {
     log.push_back("Select " + std::to_string(index));
-    if (index < 0 || static_cast<std::size_t>(index) >= listItems.size()) {
-        throw RuntimeError(kErrInvalidPropertyIndex);
-    }
-    listIndex = index;
+    SurfaceWindowSystem::SelectListItem(index);
 }
 
-double FakeWindowSystem::Timer() const {
-    const double wall = std::fmod(wallAtStart + monotonic, 86400.0);
-    return timerTick > 0 ? std::floor(wall / timerTick) * timerTick : wall;
-}
-
-void FakeWindowSystem::DoEvents(double maxWaitSeconds) {
+void FakeWindowSystem::Pump(int maxWaitMilliseconds) {
     log.push_back("DoEvents");
     ++doEventsCalls;
-    const double deadline = monotonic + maxWaitSeconds;
+    double& now = host.monotonic;
+    const double deadline = now + maxWaitMilliseconds / 1000.0;
     auto next = events_.begin();
     if (next != events_.end() && next->first <= deadline) {
-        if (next->first > monotonic) monotonic = next->first;
+        if (next->first > now) now = next->first;
         // Every event due by now is pending; the pump handles them all before it returns.
-        while (!events_.empty() && events_.begin()->first <= monotonic) {
+        while (!events_.empty() && events_.begin()->first <= now) {
             auto event = std::move(events_.begin()->second);
             events_.erase(events_.begin());
             event();
@@ -126,7 +113,7 @@ void FakeWindowSystem::DoEvents(double maxWaitSeconds) {
         return;
     }
     // A pump asked not to sleep still takes a moment.
-    monotonic = std::max(deadline + wakeLatency, monotonic + 1e-6);
+    now = std::max(deadline + wakeLatency, now + 1e-6);
 }
 
 int FakeWindowSystem::MsgBox(std::string_view text, int style, std::string_view title) {
@@ -134,42 +121,6 @@ int FakeWindowSystem::MsgBox(std::string_view text, int style, std::string_view 
     MsgBoxCall call{std::string(text), style, std::string(title)};
     boxes.push_back(call);
     return onMsgBox ? onMsgBox(call) : kAnswerOk;
-}
-
-std::string FakeWindowSystem::ReadFile(const std::string& path) {
-    log.push_back("ReadFile " + path);
-    if (auto e = fileErrors.find(path); e != fileErrors.end()) throw RuntimeError(e->second, path);
-    auto f = files.find(path);
-    if (f == files.end()) throw RuntimeError(kErrFileNotFound, path);
-    std::string content = f->second.front();
-    if (f->second.size() > 1) f->second.pop_front();
-    return content;
-}
-
-std::string FakeWindowSystem::DecodeText(std::string_view bytes, TextEncoding encoding) const {
-    decodedAs.push_back(encoding);
-    decodedBytes.emplace_back(bytes);
-    return std::string(bytes);
-}
-
-void FakeWindowSystem::Shell(const std::string& commandLine) {
-    log.push_back("Shell " + commandLine);
-    for (const std::string& bad : unstartable) {
-        if (bad == commandLine) throw RuntimeError(kErrFileNotFound);
-    }
-    started.push_back(commandLine);
-}
-
-bool FakeWindowSystem::mciExecute(std::string_view command) {
-    log.push_back("mciExecute " + std::string(command));
-    sounds.emplace_back(command);
-    soundTimes.push_back(monotonic);
-    return false;
-}
-
-void FakeWindowSystem::End(int exitStatus) {
-    log.push_back("End " + std::to_string(exitStatus));
-    throw ProgramEnded{exitStatus};
 }
 
 } // namespace pikorina::test

@@ -1,14 +1,13 @@
 // A window system without a screen: records every operation in a log, keeps the state a real
 // window would have (its surface is the core's own, as in the real front ends), and scripts the
-// clock, the events that arrive while the window waits, the answers of message boxes and the
-// files on disk.
+// events that arrive while the window waits and the answers of message boxes. It comes with
+// its host, whose clock the pump moves on and whose log it writes into.
 #pragma once
 
 #include "app/errors.h"
 #include "app/surface.h"
+#include "fake_host.h"
 
-#include <array>
-#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -16,11 +15,6 @@
 #include <vector>
 
 namespace pikorina::test {
-
-// Thrown by End() so that a test can see the program end without ending the test.
-struct ProgramEnded {
-    int status;
-};
 
 struct MsgBoxCall {
     std::string text;
@@ -30,8 +24,11 @@ struct MsgBoxCall {
 
 class FakeWindowSystem : public SurfaceWindowSystem {
   public:
-    // The log: one line per operation, "Hide Label", "SetTop Donpa 2280", "DoEvents", ...
-    std::vector<std::string> log;
+    FakeWindowSystem() : SurfaceWindowSystem(host) {}
+
+    FakeHost host;
+    // The log, shared with the host: "Hide Label", "SetTop Donpa 2280", "DoEvents", ...
+    std::vector<std::string>& log = host.log;
     // Lines of the log that match a prefix, in order.
     std::vector<std::string> LogOf(std::string_view prefix) const;
 
@@ -41,31 +38,13 @@ class FakeWindowSystem : public SurfaceWindowSystem {
     std::vector<std::string> listItems;
     int listIndex = -1;
 
-    // The clock: the wall clock is midnightOffset + monotonic, wrapped at midnight.
-    double monotonic = 1000.0;
-    double wallAtStart = 36000.25;
-    // The day clock moves in steps of this many seconds when set (Windows': about 1/64 s),
-    // so that it can read a little behind the monotonic one.
-    double timerTick = 0;
     // How late a pump that sleeps the whole time wakes up, as a real timer would.
     double wakeLatency = 0.0015;
     int doEventsCalls = 0;
-    // Events that arrive at a time on the monotonic clock; run by the pump when it is reached.
+    // Events that arrive at a time on the host's monotonic clock; run by the pump when it is
+    // reached.
     void At(double monotonicTime, std::function<void()> event);
-    // Sets the wall clock so that it reads `seconds` now.
-    void SetTimer(double seconds);
 
-    // Files on disk: each read of a path takes the next of its contents (the last one stays).
-    std::map<std::string, std::deque<std::string>> files;
-    std::map<std::string, int> fileErrors; // path -> error number on reading
-    mutable std::vector<TextEncoding> decodedAs;
-    mutable std::vector<std::string> decodedBytes;
-
-    // Commands that fail to start, and what happens when a box is shown.
-    std::vector<std::string> unstartable;
-    std::vector<std::string> started;
-    std::vector<std::string> sounds;
-    std::vector<double> soundTimes; // on the monotonic clock
     std::vector<MsgBoxCall> boxes;
     std::function<int(const MsgBoxCall&)> onMsgBox;
 
@@ -80,25 +59,17 @@ class FakeWindowSystem : public SurfaceWindowSystem {
     void AddListItems(std::span<const std::string> items) override;
     void SelectListItem(int index) override;
     int ListIndex() const override { return listIndex; }
-    double Timer() const override;
-    double MonotonicSeconds() const override { return monotonic; }
-    void DoEvents(double maxWaitSeconds) override;
     int MsgBox(std::string_view text, int style, std::string_view title) override;
-    std::string AppPath() const override { return "C:\\Tools"; }
-    std::string_view PathSeparator() const override { return "\\"; }
-    std::string ReadFile(const std::string& path) override;
-    std::string DecodeText(std::string_view bytes, TextEncoding encoding) const override;
-    void Shell(const std::string& commandLine) override;
-    bool mciExecute(std::string_view command) override;
-    [[noreturn]] void End(int exitStatus) override;
 
   protected:
-    // The tests raise the form's handlers themselves.
-    void Raise(frmMain::Handler) override {}
+    void ShowCentred() override { log.push_back("Show frmMain"); }
     void Repaint() override {}
     void ResizeWindow() override {}
     void PlaceControl(ControlId) override {}
     void ShowControl(ControlId, bool) override {}
+    int ListCount() const override { return static_cast<int>(listItems.size()); }
+    void SelectListRow(int index) override { listIndex = index; }
+    void Pump(int maxWaitMilliseconds) override;
     bool HasFocus(ControlId id) const override { return focus == id; }
     void FocusWindow() override { focus.reset(); }
     void FocusControl(ControlId id) override { focus = id; }

@@ -14,17 +14,18 @@ constexpr const char* kJokeText = "ｴﾗｰが起きました。\r\n所詮は�
 class Launch : public testing::Test {
   protected:
     void SetUp() override {
-        ws.files["C:\\Tools\\Setup.ini"] = {"一,one.exe\r\n二,two.exe -x\r\n三,three.exe a b\r\n"};
+        ws.host.files["C:\\Tools\\Setup.ini"] = {
+            "一,one.exe\r\n二,two.exe -x\r\n三,three.exe a b\r\n"};
         form.Raise(&frmMain::Form_Load);
         ws.log.clear();
     }
     FakeWindowSystem ws;
-    frmMain form{ws};
+    frmMain form{ws, ws.host};
 };
 
 TEST_F(Launch, 終了StartsTheFirstEntryRightAfterStart) {
     form.Raise(&frmMain::終了_Click);
-    EXPECT_EQ(ws.started, std::vector<std::string>{"one.exe"});
+    EXPECT_EQ(ws.host.started, std::vector<std::string>{"one.exe"});
     EXPECT_TRUE(ws.boxes.empty());
 }
 
@@ -32,7 +33,7 @@ TEST_F(Launch, DoubleClickOnTheThirdStartsItsCommandLikeSelectingAndPressing終�
     ws.listIndex = 2;
     form.Raise(&frmMain::ListBox_DblClick);
     form.Raise(&frmMain::終了_Click);
-    EXPECT_EQ(ws.started, (std::vector<std::string>{"three.exe a b", "three.exe a b"}));
+    EXPECT_EQ(ws.host.started, (std::vector<std::string>{"three.exe a b", "three.exe a b"}));
 }
 
 TEST_F(Launch, LeavesTheWindowAndSelectionAsTheyWere) {
@@ -50,13 +51,13 @@ TEST_F(Launch, AnEntryPastTheFirst32767StartsItsOwnCommand) {
     }
     ws.listIndex = 69999;
     form.Raise(&frmMain::終了_Click);
-    EXPECT_EQ(ws.started, std::vector<std::string>{"entry69999"});
+    EXPECT_EQ(ws.host.started, std::vector<std::string>{"entry69999"});
 }
 
 TEST_F(Launch, ACommandWithANulByteIsRefusedNotCutShort) {
     Module::launchCommands[0] = std::string("one.exe\0; del *", 16);
     form.Raise(&frmMain::終了_Click);
-    EXPECT_TRUE(ws.started.empty());
+    EXPECT_TRUE(ws.host.started.empty());
     ASSERT_EQ(ws.boxes.size(), 1u);
     EXPECT_EQ(ws.boxes[0].title, "鰓が出た象！");
 }
@@ -76,14 +77,14 @@ class LaunchFails : public Launch, public testing::WithParamInterface<LaunchFail
 TEST_P(LaunchFails, ShowsTheJokeBoxAndCarriesOn) {
     const LaunchFailure& c = GetParam();
     ws.listIndex = c.listIndex;
-    if (c.unstartable) ws.unstartable.push_back("two.exe -x");
+    if (c.unstartable) ws.host.unstartable.push_back("two.exe -x");
     ws.onMsgBox = [&](const MsgBoxCall&) { return c.answer; };
     form.Raise(&frmMain::終了_Click); // returns: the program goes on
     ASSERT_EQ(ws.boxes.size(), 1u) << c.what;
     EXPECT_EQ(ws.boxes[0].title, "鰓が出た象！");
     EXPECT_EQ(ws.boxes[0].text, kJokeText);
     EXPECT_EQ(ws.boxes[0].style, kMbOkCancel);
-    EXPECT_TRUE(ws.started.empty());
+    EXPECT_TRUE(ws.host.started.empty());
     EXPECT_EQ(ws.listIndex, c.listIndex);
     EXPECT_TRUE(ws.LogOf("End").empty());
 }

@@ -19,17 +19,17 @@ class Load : public testing::Test {
     std::optional<int> Start() {
         try {
             form.Raise(&frmMain::Form_Load);
-        } catch (const ProgramEnded& end) {
+        } catch (const ProgramEnd& end) {
             return end.status;
         }
         return std::nullopt;
     }
     FakeWindowSystem ws;
-    frmMain form{ws};
+    frmMain form{ws, ws.host};
 };
 
 TEST_F(Load, FixesTheGeometryFirstInItsOrder) {
-    ws.files[kSetup] = {"a,1"};
+    ws.host.files[kSetup] = {"a,1"};
     ASSERT_EQ(Start(), std::nullopt);
     const std::vector<std::string> geometry(ws.log.begin(), ws.log.begin() + 8);
     EXPECT_EQ(geometry, (std::vector<std::string>{"SetHeight frmMain 3945", "SetWidth frmMain 5625",
@@ -40,7 +40,7 @@ TEST_F(Load, FixesTheGeometryFirstInItsOrder) {
 }
 
 TEST_F(Load, FillsListAndArraysInFileOrderAndSelectsTheFirst) {
-    ws.files[kSetup] = {"時計,xclock\r\n\"目玉, 大きめ\",xeyes -g 200x200\r\n電卓,xcalc\r\n"};
+    ws.host.files[kSetup] = {"時計,xclock\r\n\"目玉, 大きめ\",xeyes -g 200x200\r\n電卓,xcalc\r\n"};
     ASSERT_EQ(Start(), std::nullopt);
     EXPECT_EQ(ws.listItems, (std::vector<std::string>{"時計", "目玉, 大きめ", "電卓"}));
     EXPECT_EQ(Module::launchNames, ws.listItems);
@@ -54,7 +54,7 @@ TEST_F(Load, FillsListAndArraysInFileOrderAndSelectsTheFirst) {
 }
 
 TEST_F(Load, OneRecordGivesOneSelectedItem) {
-    ws.files[kSetup] = {"only,cmd /x"};
+    ws.host.files[kSetup] = {"only,cmd /x"};
     ASSERT_EQ(Start(), std::nullopt);
     EXPECT_EQ(ws.listItems, std::vector<std::string>{"only"});
     EXPECT_EQ(Module::launchCommands, std::vector<std::string>{"cmd /x"});
@@ -62,10 +62,11 @@ TEST_F(Load, OneRecordGivesOneSelectedItem) {
 }
 
 TEST_F(Load, ByteOrderMarkMeansUtf8AndIsNotPartOfTheName) {
-    ws.files[kSetup] = {"\xEF\xBB\xBFname,cmd"};
+    ws.host.files[kSetup] = {"\xEF\xBB\xBFname,cmd"};
     ASSERT_EQ(Start(), std::nullopt);
     EXPECT_EQ(ws.listItems, std::vector<std::string>{"name"});
-    EXPECT_EQ(ws.decodedAs, (std::vector<TextEncoding>{TextEncoding::Utf8, TextEncoding::Utf8}));
+    EXPECT_EQ(ws.host.decodedAs,
+              (std::vector<TextEncoding>{TextEncoding::Utf8, TextEncoding::Utf8}));
 }
 
 TEST_F(Load, AUtf16MarkSaysWhichByteOrder) {
@@ -77,27 +78,29 @@ TEST_F(Load, AUtf16MarkSaysWhichByteOrder) {
         {std::string("\xFE\xFF\0a\0,\0b", 8), TextEncoding::Utf16BE}};
     for (const auto& [bytes, encoding] : rows) {
         FakeWindowSystem fresh;
-        fresh.files[kSetup] = {bytes};
-        frmMain other(fresh);
+        fresh.host.files[kSetup] = {bytes};
+        frmMain other(fresh, fresh.host);
         try {
             other.Raise(&frmMain::Form_Load);
-        } catch (const ProgramEnded&) {
+        } catch (const ProgramEnd&) {
             // The fake does not decode UTF-16; only which decoding was asked for matters here.
         }
-        ASSERT_FALSE(fresh.decodedAs.empty());
-        EXPECT_EQ(fresh.decodedAs[0], encoding);
-        EXPECT_EQ(fresh.decodedBytes[0], bytes.substr(2)) << "the mark is not part of the text";
+        ASSERT_FALSE(fresh.host.decodedAs.empty());
+        EXPECT_EQ(fresh.host.decodedAs[0], encoding);
+        EXPECT_EQ(fresh.host.decodedBytes[0], bytes.substr(2))
+            << "the mark is not part of the text";
     }
 }
 
 TEST_F(Load, WithoutMarkReadsTheSystemCodePage) {
-    ws.files[kSetup] = {"name,cmd"};
+    ws.host.files[kSetup] = {"name,cmd"};
     ASSERT_EQ(Start(), std::nullopt);
-    EXPECT_EQ(ws.decodedAs, (std::vector<TextEncoding>{TextEncoding::Ansi, TextEncoding::Ansi}));
+    EXPECT_EQ(ws.host.decodedAs,
+              (std::vector<TextEncoding>{TextEncoding::Ansi, TextEncoding::Ansi}));
 }
 
 TEST_F(Load, AFileThatShrankBetweenPassesLeavesEmptyTailElements) {
-    ws.files[kSetup] = {"a,1\nb,2\nc,3", "a,1"};
+    ws.host.files[kSetup] = {"a,1\nb,2\nc,3", "a,1"};
     ASSERT_EQ(Start(), std::nullopt);
     EXPECT_EQ(ws.listItems, std::vector<std::string>{"a"});
     EXPECT_EQ(Module::launchCommands, (std::vector<std::string>{"1", "", ""}));
@@ -119,9 +122,9 @@ class LoadFails : public Load, public testing::WithParamInterface<StartFailure> 
 
 TEST_P(LoadFails, WithTheReportNamingTheFileAndNoWindow) {
     const StartFailure& c = GetParam();
-    if (c.content) ws.files[kSetup] = {*c.content};
-    if (c.grown) ws.files[kSetup].push_back(*c.grown);
-    if (c.readError != 0) ws.fileErrors[kSetup] = c.readError;
+    if (c.content) ws.host.files[kSetup] = {*c.content};
+    if (c.grown) ws.host.files[kSetup].push_back(*c.grown);
+    if (c.readError != 0) ws.host.fileErrors[kSetup] = c.readError;
     EXPECT_EQ(Start(), 1) << c.what;
     ASSERT_EQ(ws.boxes.size(), 1u) << c.what;
     EXPECT_EQ(ws.boxes[0].title, "ピコリナ");

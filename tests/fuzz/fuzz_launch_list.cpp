@@ -54,8 +54,8 @@ void ReadRecords(std::string_view text) {
 
 void Load(std::string_view text) {
     test::FakeWindowSystem ws;
-    ws.files[std::string(kSetup)] = {std::string(text)};
-    frmMain form(ws);
+    ws.host.files[std::string(kSetup)] = {std::string(text)};
+    frmMain form(ws, ws.host);
     try {
         form.Raise(&frmMain::Form_Load);
         // Loaded: the list shows exactly the names, the first selected.
@@ -64,8 +64,8 @@ void Load(std::string_view text) {
         Require(Module::launchCommands.size() == Module::launchNames.size());
         Require(ws.listIndex == 0);
         form.Raise(&frmMain::終了_Click);
-        Require(ws.started.size() + ws.boxes.size() == 1);
-    } catch (const test::ProgramEnded& end) {
+        Require(ws.host.started.size() + ws.boxes.size() == 1);
+    } catch (const test::ProgramEnd& end) {
         // Not loaded: one report, and the end.
         Require(end.status == 1);
         Require(ws.boxes.size() == 1 && ws.boxes[0].title == "ピコリナ");

@@ -38,9 +38,7 @@ TEST_P(BadLaunchList, LoadsOrFailsExactly) {
     } else {
         WriteFile("Setup.ini", row.bytes);
     }
-    window = std::make_unique<Window>(dir.path());
-    form = std::make_unique<frmMain>(*window);
-    window->Attach(*form);
+    Create();
     try {
         form->Form_Load();
         EXPECT_EQ(row.error, 0) << "loaded, but should fail";
@@ -147,9 +145,9 @@ TEST_F(BadLaunchList, ASetupIniThatIsNoPlainFileIsRefusedAtOnce) {
         const QString folder = Path(row.what);
         ASSERT_TRUE(QDir().mkpath(folder));
         ASSERT_TRUE(row.make(folder + "/Setup.ini"));
-        Window own(folder);
-        frmMain form(own);
-        own.Attach(form);
+        Host host(folder);
+        Window own(host);
+        frmMain form(own, host);
         try {
             form.Form_Load();
             ADD_FAILURE() << "loaded";

@@ -5,6 +5,7 @@
 #include "app/design.h"
 #include "app/frmMain.h"
 #include "app/module.h"
+#include "platform/qt/host.h"
 #include "platform/qt/window.h"
 
 #include <QApplication>
@@ -50,16 +51,22 @@ class QtWindow : public testing::Test {
         QFile::setPermissions(Path("mark"), QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
         return Path("mark");
     }
+    // The host, window and form over this folder, not yet loaded.
+    void Create() {
+        host = std::make_unique<Host>(dir.path());
+        window = std::make_unique<Window>(*host);
+        form = std::make_unique<frmMain>(*window, *host);
+    }
     // Creates the window from this folder and runs its load, as the program does.
     void Start(const QByteArray& setupIni, bool show = true) {
         WriteFile("Setup.ini", setupIni);
-        window = std::make_unique<Window>(dir.path());
-        form = std::make_unique<frmMain>(*window);
-        window->Attach(*form);
-        form->Raise(&frmMain::Form_Load);
+        Create();
         if (show) {
-            window->ShowCentred();
+            window->Start(*form);
             ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        } else {
+            window->Attach(*form);
+            form->Raise(&frmMain::Form_Load);
         }
     }
     // The marker's lines once it appears, or nothing after a generous deadline.
@@ -74,6 +81,7 @@ class QtWindow : public testing::Test {
     QPoint Centre(ControlId id) const { return window->ControlRect(id).center(); }
 
     QTemporaryDir dir;
+    std::unique_ptr<Host> host;
     std::unique_ptr<Window> window;
     std::unique_ptr<frmMain> form;
     std::vector<Box> boxes;

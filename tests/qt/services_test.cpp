@@ -15,12 +15,12 @@ class Services : public QtWindow {
   protected:
     void SetUp() override {
         QtWindow::SetUp();
-        window = std::make_unique<Window>(dir.path());
+        Create();
     }
     // The error number Shell fails with, or 0 when it started something.
     int ShellError(const std::string& line) {
         try {
-            window->Shell(line);
+            host->Shell(line);
             return 0;
         } catch (const RuntimeError& e) {
             return e.number();
@@ -65,7 +65,7 @@ TEST_F(Services, ShellFailsForWhatCannotBeStarted) {
 TEST_F(Services, ReadFileSaysWhyAFileCannotBeRead) {
     WriteFile("Setup.ini", "a,b");
     QDir(dir.path()).mkdir("folder");
-    EXPECT_EQ(window->ReadFile(Path("Setup.ini").toStdString()), "a,b");
+    EXPECT_EQ(host->ReadFile(Path("Setup.ini").toStdString()), "a,b");
     const std::pair<QString, int> rows[] = {
         {Path("missing.ini"), kErrFileNotFound},
         {Path("no-such-folder/Setup.ini"), kErrPathNotFound},
@@ -73,7 +73,7 @@ TEST_F(Services, ReadFileSaysWhyAFileCannotBeRead) {
     };
     for (const auto& [path, number] : rows) {
         try {
-            window->ReadFile(path.toStdString());
+            host->ReadFile(path.toStdString());
             ADD_FAILURE() << path.toStdString() << " was read";
         } catch (const RuntimeError& e) {
             EXPECT_EQ(e.number(), number) << path.toStdString();
@@ -87,7 +87,7 @@ TEST_F(Services, ReadFileRefusedAccessIsPermissionDenied) {
     WriteFile("locked.ini", "a,b");
     QFile::setPermissions(Path("locked.ini"), QFileDevice::Permissions());
     try {
-        window->ReadFile(Path("locked.ini").toStdString());
+        host->ReadFile(Path("locked.ini").toStdString());
         FAIL() << "was read";
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.number(), kErrPermissionDenied);
@@ -127,13 +127,13 @@ TEST_F(Services, DecodeTextReadsUtf8OrElseCodePage932) {
          "電\x1A\xEF\xBF\xBD"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(window->DecodeText(row.bytes, row.encoding), row.utf8) << row.what;
+        EXPECT_EQ(host->DecodeText(row.bytes, row.encoding), row.utf8) << row.what;
     }
 }
 
 TEST_F(Services, AppPathIsTheProgramFolder) {
-    EXPECT_EQ(window->AppPath(), dir.path().toStdString());
-    EXPECT_EQ(Window().AppPath(), QCoreApplication::applicationDirPath().toStdString());
+    EXPECT_EQ(host->AppPath(), dir.path().toStdString());
+    EXPECT_EQ(Host().AppPath(), QCoreApplication::applicationDirPath().toStdString());
 }
 
 // The XDG variables and the home folder as they were, and the working folder, back after a test
@@ -322,18 +322,18 @@ TEST_F(Services, TheProgramsFilesAreFoundInXdgOrder) {
         ASSERT_TRUE(QDir::setCurrent(at));
 
         const std::string expected = (at + "/" + row.found).toStdString();
-        Window own(at);
+        Host host(at);
+        Window own(host);
         if (std::string_view(row.file) == "Don.wav") {
-            EXPECT_EQ(own.SoundPath(), expected);
+            EXPECT_EQ(host.SoundPath(), expected);
             continue;
         }
         // Through the load, as the program starts: the list shows the record of the file found.
-        frmMain form(own);
-        own.Attach(form);
+        frmMain form(own, host);
         try {
             form.Form_Load();
             EXPECT_EQ(row.error, 0) << "loaded, but should fail";
-            EXPECT_EQ(own.LaunchListPath(), expected);
+            EXPECT_EQ(host.LaunchListPath(), expected);
             auto* list = own.findChild<QListWidget*>("ListBox");
             ASSERT_EQ(list->count(), 1);
             EXPECT_EQ(list->item(0)->text().toStdString(), row.found);
@@ -345,8 +345,8 @@ TEST_F(Services, TheProgramsFilesAreFoundInXdgOrder) {
 }
 
 TEST_F(Services, PlayingSoundNeverFailsLoudly) {
-    EXPECT_FALSE(window->mciExecute("play " + Path("missing.wav").toStdString()));
-    EXPECT_FALSE(window->mciExecute("stop"));
+    EXPECT_FALSE(host->mciExecute("play " + Path("missing.wav").toStdString()));
+    EXPECT_FALSE(host->mciExecute("stop"));
     EXPECT_TRUE(boxes.empty());
 }
 

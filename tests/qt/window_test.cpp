@@ -1,5 +1,6 @@
 // The real window: what it looks like, how keys and clicks reach its handlers.
 #include "qt_fixture.h"
+#include "thrown.h"
 
 #include <QListWidget>
 #include <QMessageBox>
@@ -238,6 +239,24 @@ TEST_F(Keys, AFailedLoadReportsAndEndsWithStatusOneBeforeShowing) {
             Start("\"一\"", false);
         },
         testing::ExitedWithCode(1), "\\[ピコリナ\\] 実行時エラー '62'");
+}
+
+// A real click on a real button: what its handler throws is reported, and nothing reaches Qt.
+TEST_F(Keys, WhateverAHandlerThrowsIsReportedAndEndsWithStatusOne) {
+    for (const pikorina::test::ThrownKind& kind : pikorina::test::kThrownKinds) {
+        SCOPED_TRACE(kind.what);
+        EXPECT_EXIT(
+            {
+                Start("\"一\",one\r\n");
+                Window::msgBoxSeam = [&kind](std::string_view text, int, std::string_view title) {
+                    if (title != kReportTitle) kind.raise();
+                    std::fprintf(stderr, "%s\n", std::string(text).c_str());
+                    return kAnswerOk;
+                };
+                QTest::mouseClick(Child("シャットダウン"), Qt::LeftButton);
+            },
+            testing::ExitedWithCode(1), "実行時エラー '" + std::to_string(kind.number) + "'");
+    }
 }
 
 class Clicks : public QtWindow {

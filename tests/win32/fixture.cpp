@@ -98,7 +98,6 @@ std::string MarkerCommand(const std::wstring& out, std::string_view arguments) {
 
 void WindowTest::SetUp() {
     boxes_.clear();
-    ends_.clear();
     answer_ = IDOK;
     folder_ = MakeTempFolder();
     ASSERT_FALSE(folder_.empty());
@@ -107,15 +106,15 @@ void WindowTest::SetUp() {
         boxes_.push_back({owner, std::wstring(text), std::wstring(caption), type});
         return answer_;
     };
-    Window::endSeam = [this](int status) { ends_.push_back(status); };
+    host_ = std::make_unique<Host>(Narrow(folder_));
 }
 
 void WindowTest::TearDown() {
     activeScript = nullptr;
     form_.reset();
     window_.reset();
+    host_.reset();
     Window::msgBoxSeam = nullptr;
-    Window::endSeam = nullptr;
     Module::launchNames.clear();
     Module::launchCommands.clear();
     RemoveTree(folder_);
@@ -123,12 +122,10 @@ void WindowTest::TearDown() {
 
 void WindowTest::Start(std::string_view setupIni) {
     WriteBytes(folder_ + L"\\Setup.ini", setupIni);
-    window_ = std::make_unique<Window>(GetModuleHandleW(nullptr), Narrow(folder_));
-    form_ = std::make_unique<frmMain>(*window_);
-    window_->Attach(*form_);
-    window_->Raise(&frmMain::Form_Load);
-    ASSERT_TRUE(ends_.empty()) << "the load failed";
-    window_->ShowCentred();
+    window_ = std::make_unique<Window>(GetModuleHandleW(nullptr), *host_);
+    form_ = std::make_unique<frmMain>(*window_, *host_);
+    // A failed load would end the test program with status 1.
+    window_->Start(*form_);
     Pump();
 }
 
@@ -178,7 +175,7 @@ void WindowTest::PostDoubleClickOnListItem(int index) {
 
 void WindowTest::Pump() {
     // Twice: a message handled in the first round may post another (Alt+F4 posts the close).
-    for (int round = 0; round < 2 && !window_->Ended(); ++round)
+    for (int round = 0; round < 2; ++round)
         window_->PumpPending();
 }
 

@@ -1,9 +1,11 @@
-// What the Win32 tests share: temporary folders, the real window with its message-box and end
-// seams, input posted through the program's own message loop, and pixels read back from the
-// window's surface.
+// What the Win32 tests share: temporary folders, the real window with its message-box seam,
+// input posted through the program's own message loop, and pixels read back from the window's
+// surface. What ends the program ends the test program too: such tests are death tests.
 #pragma once
 
 #include "app/frmMain.h"
+#include "platform/win32/host.h"
+#include "platform/win32/text.h"
 #include "platform/win32/window.h"
 
 #include <gtest/gtest.h>
@@ -94,11 +96,11 @@ class WindowTest : public ::testing::Test {
     HWND Focus() const { return GetFocus(); }
 
     std::wstring folder_;
+    std::unique_ptr<Host> host_; // over folder_
     std::unique_ptr<Window> window_;
     std::unique_ptr<frmMain> form_;
     std::vector<BoxCall> boxes_;
     int answer_ = IDOK;
-    std::vector<int> ends_;
 };
 
 } // namespace pikorina::win32::test

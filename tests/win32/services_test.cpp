@@ -9,23 +9,17 @@
 namespace pikorina::win32::test {
 namespace {
 
-class Services : public WindowTest {
-  protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        window_ = std::make_unique<Window>(GetModuleHandleW(nullptr), Narrow(folder_));
-    }
-};
+using Services = WindowTest;
 
 TEST_F(Services, ReadFileGivesTheBytesAsTheyAre) {
     const std::string bytes("a,b\r\n\x93\xfa\0z", 9);
     WriteBytes(folder_ + L"\\list.ini", bytes);
-    EXPECT_EQ(window_->ReadFile(Narrow(folder_) + "\\list.ini"), bytes);
+    EXPECT_EQ(host_->ReadFile(Narrow(folder_) + "\\list.ini"), bytes);
     WriteBytes(folder_ + L"\\empty.ini", "");
-    EXPECT_EQ(window_->ReadFile(Narrow(folder_) + "\\empty.ini"), "");
+    EXPECT_EQ(host_->ReadFile(Narrow(folder_) + "\\empty.ini"), "");
     // Japanese in the path.
     WriteBytes(folder_ + L"\\設定.ini", "x");
-    EXPECT_EQ(window_->ReadFile(Narrow(folder_ + L"\\設定.ini")), "x");
+    EXPECT_EQ(host_->ReadFile(Narrow(folder_ + L"\\設定.ini")), "x");
 }
 
 TEST_F(Services, ReadFileFailuresCarryTheirNumberAndThePath) {
@@ -42,7 +36,7 @@ TEST_F(Services, ReadFileFailuresCarryTheirNumberAndThePath) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         try {
-            window_->ReadFile(c.path);
+            host_->ReadFile(c.path);
             ADD_FAILURE() << "read";
         } catch (const RuntimeError& e) {
             EXPECT_EQ(e.number(), c.number);
@@ -75,12 +69,12 @@ TEST_F(Services, DecodeTextReadsTheCodePageOrUtf8AndMarksWhatItCannotRead) {
         {"UTF-16 cut short", std::string("a\0b", 3), TextEncoding::Utf16LE, "a\xEF\xBF\xBD"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(window_->DecodeText(c.bytes, c.encoding), c.utf8) << c.what;
+        EXPECT_EQ(host_->DecodeText(c.bytes, c.encoding), c.utf8) << c.what;
     }
 }
 
 TEST_F(Services, AppPathIsTheProgramsFolderWithoutATrailingSeparator) {
-    Window own(GetModuleHandleW(nullptr));
+    Host own;
     const std::string path = own.AppPath();
     EXPECT_EQ(path, Narrow(ModuleFolder()));
     ASSERT_FALSE(path.empty());
@@ -90,7 +84,7 @@ TEST_F(Services, AppPathIsTheProgramsFolderWithoutATrailingSeparator) {
     EXPECT_NE(
         GetFileAttributesW(Widen(path + std::string(own.PathSeparator()) + "marker.exe").c_str()),
         INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(window_->AppPath(), Narrow(folder_));
+    EXPECT_EQ(host_->AppPath(), Narrow(folder_));
 }
 
 BOOL CALLBACK CountVisible(HWND hwnd, LPARAM count) {
@@ -117,7 +111,7 @@ TEST_F(Services, SoundNeverWaitsNorShowsAnythingForAFileItCannotPlay) {
     for (const std::string& command : commands) {
         // Returning at all is the point: the system's own MCI box would wait for a person.
         // Playing is asynchronous, so a play command may well report that it started.
-        const bool started = window_->mciExecute(command);
+        const bool started = host_->mciExecute(command);
         if (!command.starts_with("play ")) {
             EXPECT_FALSE(started) << command;
         }
@@ -131,12 +125,12 @@ TEST_F(EventPump, TheTimedWaitHandlesEventsAndEndsPastItsEndMark) {
     StartWithDefaultList();
     // Nothing pending: the pump comes back without waiting for an event.
     window_->DoEvents(0);
-    const double t0 = window_->Timer();
+    const double t0 = host_->Timer();
     EXPECT_GE(t0, 0.0);
     EXPECT_LT(t0, 86400.0);
     PostClickTwips(2000, 2100); // the bare window, during the wait
     form_->時間待ち(1);
-    const double t = window_->Timer();
+    const double t = host_->Timer();
     EXPECT_EQ(form_->backgroundOn, kTrue16) << "the click waited until the wait was over";
     // The clock that ends the wait and the one the program reads agree (unless midnight
     // passed in between).

@@ -4,7 +4,7 @@
 // no child is left for us to reap.
 #include "app/errors.h"
 #include "launcher/command_line.h"
-#include "platform/qt/window.h"
+#include "platform/qt/host.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -31,7 +31,7 @@ std::variant<QString, int> ResolveProgram(const QString& word) {
 
 } // namespace
 
-void Window::Shell(const std::string& commandLine) {
+void Host::Shell(const std::string& commandLine) {
     const auto words = SplitCommandLine(commandLine);
     if (!words || words->empty()) throw RuntimeError(kErrInvalidCall);
     const auto program = ResolveProgram(QString::fromStdString(words->front()));

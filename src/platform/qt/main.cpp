@@ -6,6 +6,7 @@
 // (-platform, -style, -display and so on) are left to Qt; anything else is a usage error,
 // status 2.
 #include "app/frmMain.h"
+#include "platform/qt/host.h"
 #include "platform/qt/window.h"
 
 #include <QApplication>
@@ -119,10 +120,9 @@ int main(int argc, char* argv[]) {
     // Ties the window to the desktop entry, for its icon in task bars and docks.
     QGuiApplication::setDesktopFileName("io.github.pikorina.Pikorina");
     pikorina::qt::SetUpApplication(app);
-    pikorina::qt::Window window;
-    pikorina::frmMain form(window);
-    window.Attach(form);
-    form.Raise(&pikorina::frmMain::Form_Load);
-    window.ShowCentred();
+    pikorina::qt::Host host;
+    pikorina::qt::Window window(host);
+    pikorina::frmMain form(window, host);
+    window.Start(form);
     return QApplication::exec();
 }

@@ -1,13 +1,10 @@
-// Files and text: where Setup.ini and Don.wav are, reading Setup.ini, and turning its bytes into
-// UTF-8.
+// Reading Setup.ini, and turning its bytes into UTF-8.
 #include "app/errors.h"
-#include "platform/qt/window.h"
+#include "platform/qt/host.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QStringDecoder>
 
 #include <cerrno>
@@ -17,62 +14,8 @@
 #include <unistd.h>
 
 namespace pikorina::qt {
-namespace {
 
-// The folders along one XDG search path, the user's own first. Qt takes the variables as they
-// stand, but the XDG rules say a relative path in them is to be ignored: for the user's own
-// folder that means the default under the home folder, for the others just leaving it out.
-QStringList XdgFolders(QStandardPaths::StandardLocation type, const QString& homeDefault) {
-    QString own = QStandardPaths::writableLocation(type);
-    if (QDir::isRelativePath(own)) own = QDir::homePath() + homeDefault;
-    QStringList folders{own};
-    // The list starts with the writable location, which is already in hand.
-    for (const QString& folder : QStandardPaths::standardLocations(type).mid(1)) {
-        if (QDir::isAbsolutePath(folder)) folders << folder;
-    }
-    return folders;
-}
-
-// Anything of that name counts, a broken link included: it is the file the user meant, and
-// reading it says what is wrong with it.
-bool IsThere(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
-} // namespace
-
-std::string Window::AppPath() const {
-    const QString path = appPath_.isEmpty() ? QCoreApplication::applicationDirPath() : appPath_;
-    return path.toStdString();
-}
-
-// A list beside the program comes first, so a copy in a folder of its own (the build, a
-// portable copy) keeps its own list; then the user's own list, then the system's.
-std::string Window::LaunchListPath() const {
-    const QString beside = QString::fromStdString(BesideProgram("Setup.ini"));
-    if (IsThere(beside)) return beside.toStdString();
-    const QStringList folders = XdgFolders(QStandardPaths::GenericConfigLocation, "/.config");
-    for (const QString& folder : folders) {
-        const QString path = folder + "/pikorina/Setup.ini";
-        if (IsThere(path)) return path.toStdString();
-    }
-    // The report tells the user where their own list belongs.
-    throw RuntimeError(kErrFileNotFound, (folders.front() + "/pikorina/Setup.ini").toStdString());
-}
-
-// The same order for the sound, along the data folders; where it is nowhere, nothing plays.
-std::string Window::SoundPath() const {
-    const std::string beside = BesideProgram("Don.wav");
-    if (IsThere(QString::fromStdString(beside))) return beside;
-    for (const QString& folder : XdgFolders(QStandardPaths::GenericDataLocation, "/.local/share")) {
-        const QString path = folder + "/pikorina/Don.wav";
-        if (IsThere(path)) return path.toStdString();
-    }
-    return beside;
-}
-
-std::string Window::ReadFile(const std::string& path) {
+std::string Host::ReadFile(const std::string& path) {
     // Opened without waiting, and read only if it is a plain file: a FIFO would hold the
     // start-up until someone writes to it, and a device such as /dev/zero never ends.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -113,7 +56,7 @@ std::string Window::ReadFile(const std::string& path) {
 // Linux has no system code page. A file that is valid UTF-8 throughout is taken as UTF-8, any
 // other as code page 932, the one the program's Japanese lists were written in on Windows.
 // Bytes the code page has no character for become U+FFFD rather than failing the load.
-std::string Window::DecodeText(std::string_view bytes, TextEncoding encoding) const {
+std::string Host::DecodeText(std::string_view bytes, TextEncoding encoding) const {
     const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
     if (encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE) {
         QStringDecoder utf16(encoding == TextEncoding::Utf16LE ? QStringDecoder::Utf16LE

@@ -1,124 +1,23 @@
 // The window: the list and buttons kept in step with the core's surface, painting, keys and
-// mouse into the core, message boxes, the event pump and the end of the program.
+// mouse into the core, message boxes and the event pump.
 #include "platform/qt/window.h"
-
-#include "app/errors.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QImageReader>
 #include <QLibraryInfo>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcutEvent>
 #include <QStyleFactory>
-#include <QTime>
 #include <QTimer>
 #include <QTranslator>
 
-#include <chrono>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <optional>
-
 namespace pikorina::qt {
 namespace {
-
-// Geometry is kept in twips and becomes device-independent pixels here, at 15 twips a pixel;
-// Qt scales those for high-density screens.
-int Px(Twips twips) {
-    return TwipsToPixels(twips, 96);
-}
-QRect Px(const Rect& r) {
-    return QRect(Px(r.left), Px(r.top), Px(r.width), Px(r.height));
-}
-
-QString ToQString(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-// The image controls show the 32 x 32 image of an icon.
-QPixmap LoadPicture(const QString& resource) {
-    QImageReader reader(resource);
-    QImage best;
-    do {
-        const QImage image = reader.read();
-        if (image.width() == 32 || best.isNull()) best = image;
-    } while (reader.jumpToNextImage());
-    return QPixmap::fromImage(best);
-}
-
-// Each picture is decoded when it is first shown: the 900 KB background would otherwise cost
-// every start-up, though many runs never switch it on.
-const QPixmap& PixmapOf(Picture picture) {
-    static std::array<std::optional<QPixmap>, 5> pixmaps;
-    std::optional<QPixmap>& pixmap = pixmaps[static_cast<std::size_t>(picture)];
-    if (!pixmap) {
-        switch (picture) {
-        case Picture::None: pixmap.emplace(); break;
-        case Picture::Flag: pixmap = LoadPicture(":/flag.ico"); break;
-        case Picture::Swirl: pixmap.emplace(":/swirl.bmp"); break;
-        case Picture::Dynamite: pixmap = LoadPicture(":/dynamite.ico"); break;
-        case Picture::Burst: pixmap = LoadPicture(":/burst.ico"); break;
-        }
-    }
-    return *pixmap;
-}
-
-QFont ToQFont(const Font& design) {
-    QFont font;
-    QStringList faces;
-    for (std::string_view face : design.faces)
-        faces << ToQString(face);
-    font.setFamilies(faces);
-    font.setPointSize(design.points);
-    font.setWeight(QFont::Normal);
-    return font;
-}
-
-QColor ToQColor(OleColor color, const QPalette& palette) {
-    if (!IsSystemColor(color)) return QColor(RedOf(color), GreenOf(color), BlueOf(color));
-    // The system colours the program can meet, by their index.
-    switch (SystemColorIndex(color)) {
-    case 5: return palette.color(QPalette::Base);        // window
-    case 8: return palette.color(QPalette::Text);        // window text
-    case 18: return palette.color(QPalette::ButtonText); // button text
-    case 15:                                             // button face
-    default: return palette.color(QPalette::Button);
-    }
-}
-
-// The surface's painter: QPainter in device-independent pixels.
-class SurfacePainter final : public Painter {
-  public:
-    explicit SurfacePainter(QWidget& widget) : painter_(&widget), palette_(widget.palette()) {
-        // Pixel art is scaled without smoothing, block for block.
-        painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    }
-    void FillRect(const Rect& area, OleColor color) override {
-        painter_.fillRect(Px(area), ToQColor(color, palette_));
-    }
-    void DrawPicture(const Rect& area, Picture picture) override {
-        painter_.drawPixmap(Px(area), PixmapOf(picture));
-    }
-    void DrawWrappedText(const Rect& area, std::string_view text, const Font& font,
-                         OleColor color) override {
-        painter_.setFont(ToQFont(font));
-        painter_.setPen(ToQColor(color, palette_));
-        painter_.drawText(Px(area), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                          ToQString(text));
-    }
-
-  private:
-    QPainter painter_;
-    QPalette palette_;
-};
 
 // Whether a mouse event's point lies in a rectangle of the surface.
 auto Under(const QMouseEvent* event) {
@@ -142,11 +41,11 @@ void SetUpApplication(QApplication& app) {
 
 std::function<int(std::string_view, int, std::string_view)> Window::msgBoxSeam;
 
-Window::Window(QString appPath)
+Window::Window(pikorina::Host& host)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                            Qt::MSWindowsFixedSizeDialogHint),
-      appPath_(std::move(appPath)) {
+      SurfaceWindowSystem(host) {
     setWindowTitle(ToQString(kWindowCaption));
     setWindowIcon(QIcon(":/flag.ico"));
     setSizeGripEnabled(false);
@@ -193,10 +92,6 @@ bool Window::IsShown(ControlId id) const {
     return w ? w->isVisible() : surface()[id].visible;
 }
 
-void Window::Raise(frmMain::Handler handler) {
-    if (form_) form_->Raise(handler);
-}
-
 void Window::ShowCentred() {
     // Centre the outer window, frame included, as the design measures it.
     const QRect screen = this->screen()->availableGeometry();
@@ -207,7 +102,6 @@ void Window::ShowCentred() {
     // Without a window manager nothing activates the window, and keys would never reach it.
     activateWindow();
     raise();
-    FocusControl(kTabOrder.front());
 }
 
 // The surface's native part.
@@ -246,8 +140,11 @@ void Window::AddListItems(std::span<const std::string> items) {
     list_->addItems(texts);
 }
 
-void Window::SelectListItem(int index) {
-    if (index < 0 || index >= list_->count()) throw RuntimeError(kErrInvalidPropertyIndex);
+int Window::ListCount() const {
+    return list_->count();
+}
+
+void Window::SelectListRow(int index) {
     list_->setCurrentRow(index);
 }
 
@@ -256,8 +153,7 @@ int Window::ListIndex() const {
 }
 
 void Window::paintEvent(QPaintEvent*) {
-    SurfacePainter painter(*this);
-    surface().Paint(painter);
+    PaintSurface(*this, surface(), pictures_);
 }
 
 // Clicks on the painted label and pictures; the list and buttons take their own.
@@ -294,21 +190,12 @@ void Window::reject() {
 // Closing by the title bar or the window manager ends the program, like キャンセル.
 void Window::closeEvent(QCloseEvent* event) {
     event->ignore();
-    End(0);
+    CloseWindow();
 }
 
-// The clock and the pump.
+// The pump.
 
-double Window::Timer() const {
-    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
-}
-
-double Window::MonotonicSeconds() const {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-void Window::DoEvents(double maxWaitSeconds) {
+void Window::Pump(int maxWaitMilliseconds) {
     // The thread sleeps in a nested event loop, handling whatever arrives, until a precise
     // timer ends it; a coarse one could end a wait up to a tenth of a second off.
     QEventLoop loop;
@@ -316,11 +203,11 @@ void Window::DoEvents(double maxWaitSeconds) {
     timer.setTimerType(Qt::PreciseTimer);
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(static_cast<int>(std::ceil(std::max(0.0, maxWaitSeconds) * 1000.0)));
+    timer.start(maxWaitMilliseconds);
     loop.exec();
 }
 
-// Message boxes and the end.
+// Message boxes.
 
 int Window::MsgBox(std::string_view text, int style, std::string_view title) {
     if (msgBoxSeam) return msgBoxSeam(text, style, title);
@@ -343,13 +230,6 @@ int Window::MsgBox(std::string_view text, int style, std::string_view title) {
     // Without a window manager nobody hands the keyboard back when the box goes away.
     if (isVisible()) activateWindow();
     return answer;
-}
-
-void Window::End(int exitStatus) {
-    // At once, from however deep a nested handler: unwinding through the event loops would run
-    // the rest of the handlers that called them.
-    std::fflush(nullptr);
-    std::_Exit(exitStatus);
 }
 
 } // namespace pikorina::qt

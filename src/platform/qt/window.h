@@ -6,6 +6,7 @@
 
 #include "app/frmMain.h"
 #include "app/surface.h"
+#include "platform/qt/paint.h"
 
 #include <QDialog>
 
@@ -14,7 +15,6 @@
 
 class QApplication;
 class QListWidget;
-class QSoundEffect;
 
 namespace pikorina::qt {
 
@@ -23,15 +23,8 @@ void SetUpApplication(QApplication& app);
 
 class Window final : public QDialog, public SurfaceWindowSystem {
   public:
-    // appPath: the program's folder, where Setup.ini and Don.wav are looked for first; the
-    // program's own folder by default.
-    explicit Window(QString appPath = {});
+    explicit Window(pikorina::Host& host);
     ~Window() override;
-
-    // The window whose handlers the events run.
-    void Attach(frmMain& form) { form_ = &form; }
-    // Shows the window centred on the screen, active, with the focus on the list.
-    void ShowCentred();
 
     // What the user sees, for the tests: rectangles in pixels of the client area.
     QRect ControlRect(ControlId id) const;
@@ -44,21 +37,8 @@ class Window final : public QDialog, public SurfaceWindowSystem {
 
     // WindowSystem
     void AddListItems(std::span<const std::string> items) override;
-    void SelectListItem(int index) override;
     int ListIndex() const override;
-    double Timer() const override;
-    double MonotonicSeconds() const override;
-    void DoEvents(double maxWaitSeconds) override;
     int MsgBox(std::string_view text, int style, std::string_view title) override;
-    std::string AppPath() const override;
-    std::string_view PathSeparator() const override { return "/"; }
-    std::string LaunchListPath() const override;
-    std::string SoundPath() const override;
-    std::string ReadFile(const std::string& path) override;
-    std::string DecodeText(std::string_view bytes, TextEncoding encoding) const override;
-    void Shell(const std::string& commandLine) override;
-    bool mciExecute(std::string_view command) override;
-    [[noreturn]] void End(int exitStatus) override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -70,11 +50,14 @@ class Window final : public QDialog, public SurfaceWindowSystem {
     void reject() override;
 
     // SurfaceWindowSystem
-    void Raise(frmMain::Handler handler) override;
+    void ShowCentred() override;
     void Repaint() override { update(); }
     void ResizeWindow() override;
     void PlaceControl(ControlId id) override;
     void ShowControl(ControlId id, bool visible) override;
+    int ListCount() const override;
+    void SelectListRow(int index) override;
+    void Pump(int maxWaitMilliseconds) override;
     bool HasFocus(ControlId id) const override;
     void FocusWindow() override;
     void FocusControl(ControlId id) override;
@@ -82,11 +65,9 @@ class Window final : public QDialog, public SurfaceWindowSystem {
   private:
     QWidget* WidgetOf(ControlId id) const { return widgets_[static_cast<int>(id)]; }
 
-    frmMain* form_ = nullptr;
-    QString appPath_;
     std::array<QWidget*, kControlCount> widgets_{};
     QListWidget* list_ = nullptr;
-    QSoundEffect* sound_ = nullptr;
+    Pictures pictures_;
 };
 
 } // namespace pikorina::qt

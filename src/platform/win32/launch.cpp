@@ -2,7 +2,10 @@
 // Windows splits it and looks the program up (the program's folder, the current folder, the
 // system folders, then PATH). Nothing waits for the program and no handle to it is kept.
 #include "app/errors.h"
-#include "platform/win32/window.h"
+#include "platform/win32/host.h"
+#include "platform/win32/text.h"
+
+#include <windows.h>
 
 namespace pikorina::win32 {
 namespace {
@@ -18,7 +21,7 @@ int LaunchErrorNumber(DWORD error) {
 
 } // namespace
 
-void Window::Shell(const std::string& commandLine) {
+void Host::Shell(const std::string& commandLine) {
     if (commandLine.find_first_not_of(" \t") == std::string::npos) {
         throw RuntimeError(kErrInvalidCall);
     }

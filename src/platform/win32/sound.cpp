@@ -3,12 +3,13 @@
 // closed it; PlaySound plays the same wave file asynchronously, is silent on error and takes
 // the whole path.
 #include "effects/sound_command.h"
+#include "platform/win32/host.h"
 #include "platform/win32/system_dll.h"
-#include "platform/win32/window.h"
+#include "platform/win32/text.h"
 
 namespace pikorina::win32 {
 
-bool Window::mciExecute(std::string_view command) {
+bool Host::mciExecute(std::string_view command) {
     const auto path = PlayCommandPath(command);
     if (!path) return false;
     // SND_NODEFAULT: a missing file stays silent rather than playing the system's default sound.

@@ -1,7 +1,12 @@
 // Files and text: the program's folder, reading Setup.ini, turning its bytes into UTF-8, and the
 // UTF-8 / UTF-16 conversions that the rest of the front end uses at every Windows call.
+#include "platform/win32/text.h"
+
 #include "app/errors.h"
-#include "platform/win32/window.h"
+#include "platform/win32/host.h"
+#include "platform/win32/scoped.h"
+
+#include <windows.h>
 
 #include <cstdint>
 #include <vector>
@@ -92,7 +97,7 @@ std::string Narrow(std::wstring_view utf16) {
     return out;
 }
 
-std::string Window::AppPath() const {
+std::string Host::AppPath() const {
     if (appPath_) return *appPath_;
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -108,7 +113,7 @@ std::string Window::AppPath() const {
     return Narrow(std::wstring_view(path).substr(0, slash == std::wstring::npos ? 0 : slash));
 }
 
-std::string Window::ReadFile(const std::string& path) {
+std::string Host::ReadFile(const std::string& path) {
     const std::wstring widePath = Widen(path);
     HANDLE opened = CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -140,7 +145,7 @@ std::string Window::ReadFile(const std::string& path) {
     return bytes;
 }
 
-std::string Window::DecodeText(std::string_view bytes, TextEncoding encoding) const {
+std::string Host::DecodeText(std::string_view bytes, TextEncoding encoding) const {
     switch (encoding) {
     case TextEncoding::Utf16LE:
     case TextEncoding::Utf16BE: {

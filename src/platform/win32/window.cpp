@@ -1,20 +1,16 @@
-// The window: the list and buttons kept in step with the core's surface, painting through an
-// off-screen bitmap, keys and mouse into the core, message boxes, the event pump, the clock and
-// the end of the program.
+// The window: the list and buttons kept in step with the core's surface, keys and mouse into
+// the core, message boxes and the event pump. Painting is paint.cpp's.
 #include "platform/win32/window.h"
 
 #include "app/errors.h"
+#include "platform/win32/paint.h"
 #include "platform/win32/resource.h"
 #include "platform/win32/system_dll.h"
+#include "platform/win32/text.h"
 
 #include <commctrl.h>
 #include <mmsystem.h>
 #include <windowsx.h>
-
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <exception>
 
 namespace pikorina::win32 {
 namespace {
@@ -22,89 +18,6 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"PikorinaMain";
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = 0;
-
-// Thrown by End() under the end seam, caught where the event was dispatched. Not derived from
-// std::exception, so the launch handler's catch-all cannot swallow it.
-struct EndUnwind {};
-
-// The pictures that are part of the program, loaded from its resources when first shown: the
-// 900 KB background would otherwise cost every start-up, though many runs never switch it on.
-// The image controls show the 32 x 32 image of an icon, whatever the dpi: a larger rendering
-// is the same picture stretched, as the explosion's later frames are.
-HANDLE PictureHandle(Picture picture) {
-    static std::array<HANDLE, 5> handles{};
-    static constexpr int kResources[] = {0, IDI_FLAG, IDB_SWIRL, IDI_DYNAMITE, IDI_BURST};
-    HANDLE& handle = handles[static_cast<std::size_t>(picture)];
-    if (!handle && picture != Picture::None) {
-        const HINSTANCE module = GetModuleHandleW(nullptr);
-        const auto id = MAKEINTRESOURCEW(kResources[static_cast<int>(picture)]);
-        handle = picture == Picture::Swirl
-                     ? LoadImageW(module, id, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)
-                     : LoadImageW(module, id, IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
-    }
-    return handle;
-}
-
-void Draw(HDC dc, Picture picture, const RECT& r) {
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HANDLE handle = PictureHandle(picture);
-    if (w <= 0 || h <= 0 || !handle) return;
-    if (picture != Picture::Swirl) {
-        // DI_NORMAL applies the icon's mask, so its transparent pixels show what lies behind.
-        DrawIconEx(dc, r.left, r.top, static_cast<HICON>(handle), w, h, 0, nullptr, DI_NORMAL);
-        return;
-    }
-    const ScopedDC source(CreateCompatibleDC(dc));
-    const ScopedSelection selected(source.get(), handle);
-    const PictureSize own = OwnSize(picture);
-    if (own.width == w && own.height == h) {
-        BitBlt(dc, r.left, r.top, w, h, source.get(), 0, 0, SRCCOPY);
-    } else {
-        SetStretchBltMode(dc, COLORONCOLOR);
-        StretchBlt(dc, r.left, r.top, w, h, source.get(), 0, 0, own.width, own.height, SRCCOPY);
-    }
-}
-
-COLORREF ColorOf(OleColor color) {
-    if (IsSystemColor(color)) return GetSysColor(SystemColorIndex(color));
-    // 0x00BBGGRR is already how Windows lays out a colour.
-    return RGB(RedOf(color), GreenOf(color), BlueOf(color));
-}
-
-int CALLBACK NoteFontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-    *reinterpret_cast<bool*>(found) = true;
-    return 0;
-}
-
-bool FontInstalled(std::wstring_view face) {
-    LOGFONTW query{};
-    query.lfCharSet = DEFAULT_CHARSET;
-    face.copy(query.lfFaceName, LF_FACESIZE - 1);
-    bool found = false;
-    const ScopedScreenDC screen(GetDC(nullptr));
-    EnumFontFamiliesExW(screen.get(), &query, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
-    return found;
-}
-
-HFONT CreatePointFont(std::wstring_view face, int points, int charset, int dpi) {
-    LOGFONTW font{};
-    font.lfHeight = -MulDiv(points, dpi, 72);
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = static_cast<BYTE>(charset);
-    font.lfQuality = DEFAULT_QUALITY;
-    face.copy(font.lfFaceName, LF_FACESIZE - 1);
-    return CreateFontIndirectW(&font);
-}
-
-// A font's face: the first of the design's faces that is installed. Where none is, the first
-// is asked for anyway and the character set steers the font mapper to a face with the glyphs.
-std::wstring FaceOf(const Font& font) {
-    for (std::string_view face : font.faces) {
-        std::wstring wide = Widen(face);
-        if (FontInstalled(wide)) return wide;
-    }
-    return Widen(font.faces.front());
-}
 
 int ChildId(ControlId id) {
     switch (id) {
@@ -122,26 +35,20 @@ constexpr UINT kSyncDefaultButton = WM_APP + 1;
 } // namespace
 
 std::function<int(HWND, std::wstring_view, std::wstring_view, UINT)> Window::msgBoxSeam;
-std::function<void(int)> Window::endSeam;
 
-Window::Window(HINSTANCE instance, std::optional<std::string> appPath)
-    : instance_(instance), appPath_(std::move(appPath)) {
+Window::Window(HINSTANCE instance, pikorina::Host& host)
+    : SurfaceWindowSystem(host), instance_(instance) {
     // Waits in the event pump end within a millisecond of their deadline rather than at the
     // next tick of the default 15.6 ms timer.
     winmm::timeBeginPeriod(1);
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    performanceFrequency_ = static_cast<double>(frequency.QuadPart);
 }
 
 Window::~Window() {
-    form_ = nullptr;
     if (hwnd_) DestroyWindow(hwnd_);
     winmm::timeEndPeriod(1);
 }
 
-void Window::Attach(frmMain& form) {
-    form_ = &form;
+void Window::Create() {
     // The manifest asks for Common Controls 6; loading it here makes the themed buttons and
     // list the ones created below.
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
@@ -207,14 +114,16 @@ bool Window::IsShown(ControlId id) const {
 
 void Window::ApplyDpi(int dpi) {
     dpi_ = dpi;
-    // "MS Shell Dlg" is the system's dialog face: MS UI Gothic on a Japanese system.
-    dialogFont_.reset(CreatePointFont(L"MS Shell Dlg", kLabelFont.points, DEFAULT_CHARSET, dpi_));
-    surfaceFont_.reset();
+    // "MS Shell Dlg" is the system's dialog face: MS UI Gothic on a Japanese system. The old
+    // font is deleted only once no control uses it any more.
+    ScopedGdiObject<HFONT> font(
+        CreatePointFont(L"MS Shell Dlg", kLabelFont.points, DEFAULT_CHARSET, dpi_));
     for (ControlId id : kTabOrder) {
-        SendMessageW(ControlWindow(id), WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont_.get()),
-                     TRUE);
+        SendMessageW(ControlWindow(id), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
         PlaceControl(id);
     }
+    dialogFont_ = std::move(font);
+    surfaceFont_.reset();
     ResizeWindow();
     Repaint();
 }
@@ -232,7 +141,6 @@ void Window::ShowCentred() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetForegroundWindow(hwnd_);
-    FocusControl(kTabOrder.front());
     UpdateWindow(hwnd_);
 }
 
@@ -275,55 +183,6 @@ void Window::Repaint() {
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
-// Painting.
-
-HFONT Window::SurfaceFont(const Font& font) {
-    if (!surfaceFont_ || surfaceFontDesign_ != &font) {
-        surfaceFont_.reset(CreatePointFont(FaceOf(font), font.points, font.charset, dpi_));
-        surfaceFontDesign_ = &font;
-    }
-    return surfaceFont_.get();
-}
-
-void Window::Paint(HDC target, const RECT& area) {
-    RECT client;
-    GetClientRect(hwnd_, &client);
-    if (client.right <= 0 || client.bottom <= 0) return;
-    const ScopedDC dc(CreateCompatibleDC(target));
-    const ScopedGdiObject<HBITMAP> bitmap(
-        CreateCompatibleBitmap(target, client.right, client.bottom));
-    const ScopedSelection selected(dc.get(), bitmap.get());
-
-    // GDI into the off-screen bitmap, in pixels at the window's dpi.
-    struct GdiPainter final : Painter {
-        Window& window;
-        HDC dc;
-        GdiPainter(Window& w, HDC d) : window(w), dc(d) {}
-        void FillRect(const Rect& area, OleColor color) override {
-            const RECT r = window.Px(area);
-            const ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(ColorOf(color)));
-            ::FillRect(dc, &r, brush.get());
-        }
-        void DrawPicture(const Rect& area, Picture picture) override {
-            Draw(dc, picture, window.Px(area));
-        }
-        void DrawWrappedText(const Rect& area, std::string_view text, const Font& font,
-                             OleColor color) override {
-            RECT r = window.Px(area);
-            const std::wstring wide = Widen(text);
-            const ScopedSelection selected(dc, window.SurfaceFont(font));
-            SetBkMode(dc, TRANSPARENT);
-            SetTextColor(dc, ColorOf(color));
-            DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r,
-                      DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
-        }
-    } painter(*this, dc.get());
-    surface().Paint(painter);
-
-    BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top, dc.get(),
-           area.left, area.top, SRCCOPY);
-}
-
 // The list box.
 
 void Window::AddListItems(std::span<const std::string> items) {
@@ -342,11 +201,12 @@ void Window::AddListItems(std::span<const std::string> items) {
     InvalidateRect(list, nullptr, TRUE);
 }
 
-void Window::SelectListItem(int index) {
-    HWND list = ControlWindow(ControlId::ListBox);
-    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-    if (index < 0 || index >= count) throw RuntimeError(kErrInvalidPropertyIndex);
-    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+int Window::ListCount() const {
+    return static_cast<int>(SendMessageW(ControlWindow(ControlId::ListBox), LB_GETCOUNT, 0, 0));
+}
+
+void Window::SelectListRow(int index) {
+    SendMessageW(ControlWindow(ControlId::ListBox), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 int Window::ListIndex() const {
@@ -446,13 +306,7 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         ApplyDpi(HIWORD(wParam));
         return 0;
     }
-    case WM_CLOSE:
-        // The title bar's close button and Alt+F4 end the program like キャンセル does.
-        try {
-            End(0);
-        } catch (const EndUnwind&) {
-        }
-        return 0;
+    case WM_CLOSE: CloseWindow(); return 0;
     default: return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
 }
@@ -473,76 +327,40 @@ void Window::OnCommand(int id, int code) {
     }
 }
 
-void Window::Raise(frmMain::Handler handler) {
-    if (!form_ || ended_) return;
-    try {
-        form_->Raise(handler);
-    } catch (const EndUnwind&) {
-        // End() ran under the end seam; the loops see ended_ and stop.
-    } catch (...) {
-        // Raise turns every failure the program expects into a report. Anything else is a
-        // defect, and an exception must never unwind into the system's code that called us.
-        std::terminate();
-    }
-}
-
 // The event pump.
 
-bool Window::Translate(MSG& msg) {
-    if (msg.message == WM_QUIT) return false;
+void Window::Translate(MSG& msg) {
     if (!IsDialogMessageW(hwnd_, &msg)) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    return true;
 }
 
-bool Window::PumpPending() {
+void Window::PumpPending() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (!Translate(msg)) {
-            // Leave the quit for the outermost loop.
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return false;
-        }
-        if (ended_) return false;
+        // Nothing in the program posts a quit; one from outside ends it, as it would end the
+        // message loop, and not only the wait that happened to find it.
+        if (msg.message == WM_QUIT) host_.End(static_cast<int>(msg.wParam));
+        Translate(msg);
     }
-    return true;
 }
 
-void Window::DoEvents(double maxWaitSeconds) {
-    if (ended_) throw EndUnwind{};
+void Window::Pump(int maxWaitMilliseconds) {
     // Sleeps until input arrives or the time is up, instead of spinning on the clock.
-    const double ms = std::ceil(std::clamp(maxWaitSeconds, 0.0, 86400.0) * 1000.0);
-    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(ms), QS_ALLINPUT,
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(maxWaitMilliseconds), QS_ALLINPUT,
                                 MWMO_INPUTAVAILABLE);
     PumpPending();
-    // The program ended inside a nested handler: the handler that waits must not go on.
-    if (ended_) throw EndUnwind{};
 }
 
 int Window::Run() {
     MSG msg;
-    while (!ended_ && GetMessageW(&msg, nullptr, 0, 0) > 0)
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
         Translate(msg);
-    return endStatus_;
+    return static_cast<int>(msg.wParam);
 }
 
-// The clock.
-
-double Window::Timer() const {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond + now.wMilliseconds / 1000.0;
-}
-
-double Window::MonotonicSeconds() const {
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / performanceFrequency_;
-}
-
-// Message boxes and the end.
+// Message boxes.
 
 int Window::MsgBox(std::string_view text, int style, std::string_view title) {
     const std::wstring wideText = Widen(text), wideTitle = Widen(title);
@@ -551,19 +369,6 @@ int Window::MsgBox(std::string_view text, int style, std::string_view title) {
     const UINT type = static_cast<UINT>(style);
     if (msgBoxSeam) return msgBoxSeam(hwnd_, wideText, wideTitle, type);
     return MessageBoxW(hwnd_, wideText.c_str(), wideTitle.c_str(), type);
-}
-
-void Window::End(int exitStatus) {
-    if (endSeam) {
-        ended_ = true;
-        endStatus_ = exitStatus;
-        endSeam(exitStatus);
-        throw EndUnwind{};
-    }
-    // At once, from however deep a nested handler: unwinding through the nested message
-    // loops would run the rest of the handlers that called them.
-    std::fflush(nullptr);
-    ExitProcess(static_cast<UINT>(exitStatus));
 }
 
 } // namespace pikorina::win32

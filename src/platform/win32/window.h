@@ -14,36 +14,24 @@
 
 #include <array>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
 namespace pikorina::win32 {
 
-// UTF-8, the core's text, to and from UTF-16, Windows' own (text.cpp).
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view utf16);
-
 class Window final : public SurfaceWindowSystem {
   public:
-    // appPath: the folder that holds Setup.ini and Don.wav; the program's own folder by default.
-    explicit Window(HINSTANCE instance, std::optional<std::string> appPath = std::nullopt);
+    Window(HINSTANCE instance, pikorina::Host& host);
     ~Window() override;
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    // Creates the window, hidden, with the design's settings; events go to the form's handlers.
-    void Attach(frmMain& form);
-    // Shows the window centred on the primary screen, active, with the focus on the list.
-    void ShowCentred();
-    // The message loop; returns when the program ends through the end seam.
+    // Creates the window, hidden, with the design's settings; Start() does this first.
+    void Create() override;
+    // The message loop; returns the status a quit message carries.
     int Run();
-    // Runs a handler as an event does: through the form's Raise, and under the end seam
-    // stopping where the event was dispatched.
-    void Raise(frmMain::Handler handler) override;
-    // Handles every queued message through the same path as the main loop, without waiting;
-    // false once the program has ended or a quit message came.
-    bool PumpPending();
+    // Handles every queued message through the same path as the main loop, without waiting.
+    void PumpPending();
 
     HWND hwnd() const { return hwnd_; }
     HWND ControlWindow(ControlId id) const;
@@ -59,34 +47,22 @@ class Window final : public SurfaceWindowSystem {
     static std::function<int(HWND owner, std::wstring_view text, std::wstring_view caption,
                              UINT type)>
         msgBoxSeam;
-    // When set, End() reports the status here and unwinds to the event loop instead of ending
-    // the process, so that a test can watch the program end and go on.
-    static std::function<void(int status)> endSeam;
-    // True once End() has run through the end seam.
-    bool Ended() const { return ended_; }
 
     // WindowSystem
     void AddListItems(std::span<const std::string> items) override;
-    void SelectListItem(int index) override;
     int ListIndex() const override;
-    double Timer() const override;
-    double MonotonicSeconds() const override;
-    void DoEvents(double maxWaitSeconds) override;
     int MsgBox(std::string_view text, int style, std::string_view title) override;
-    std::string AppPath() const override;
-    std::string_view PathSeparator() const override { return "\\"; }
-    std::string ReadFile(const std::string& path) override;
-    std::string DecodeText(std::string_view bytes, TextEncoding encoding) const override;
-    void Shell(const std::string& commandLine) override;
-    bool mciExecute(std::string_view command) override;
-    [[noreturn]] void End(int exitStatus) override;
 
   protected:
     // SurfaceWindowSystem
+    void ShowCentred() override;
     void Repaint() override;
     void ResizeWindow() override;
     void PlaceControl(ControlId id) override;
     void ShowControl(ControlId id, bool visible) override;
+    int ListCount() const override;
+    void SelectListRow(int index) override;
+    void Pump(int maxWaitMilliseconds) override;
     bool HasFocus(ControlId id) const override;
     void FocusWindow() override;
     void FocusControl(ControlId id) override;
@@ -95,19 +71,17 @@ class Window final : public SurfaceWindowSystem {
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int code);
-    bool Translate(MSG& msg);
+    void Translate(MSG& msg);
 
     int Px(Twips twips) const { return TwipsToPixels(twips, dpi_); }
     RECT Px(const Rect& r) const;
     void ApplyDpi(int dpi);
     void SyncDefaultButton();
-    void Paint(HDC target, const RECT& area);
-    HFONT SurfaceFont(const Font& font);
+    void Paint(HDC target, const RECT& area); // paint.cpp
+    HFONT SurfaceFont(const Font& font);      // paint.cpp
 
     HINSTANCE instance_;
-    std::optional<std::string> appPath_;
     HWND hwnd_ = nullptr;
-    frmMain* form_ = nullptr;
     std::array<HWND, kControlCount> children_{};
     int dpi_ = USER_DEFAULT_SCREEN_DPI;
     ScopedGdiObject<HFONT> dialogFont_;
@@ -116,9 +90,6 @@ class Window final : public SurfaceWindowSystem {
     const Font* surfaceFontDesign_ = nullptr;
     ControlId defaultButton_ = kDefaultButton;
     HWND savedFocus_ = nullptr;
-    bool ended_ = false;
-    int endStatus_ = 0;
-    double performanceFrequency_;
 };
 
 } // namespace pikorina::win32

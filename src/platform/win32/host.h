@@ -1,0 +1,32 @@
+// The Win32 front end's host: files, the launch, the sound, the clock, the program's folder and
+// the end, for frmMain's handlers. Kept apart from the window: none of it draws anything.
+#pragma once
+
+#include "app/host.h"
+
+#include <optional>
+#include <string>
+
+namespace pikorina::win32 {
+
+class Host final : public pikorina::Host {
+  public:
+    // appPath: the folder that holds Setup.ini and Don.wav; the program's own folder by default.
+    explicit Host(std::optional<std::string> appPath = std::nullopt)
+        : appPath_(std::move(appPath)) {}
+
+    double Timer() const override;
+    std::string AppPath() const override; // text.cpp
+    std::string_view PathSeparator() const override { return "\\"; }
+    std::string ReadFile(const std::string& path) override; // text.cpp
+    std::string DecodeText(std::string_view bytes,
+                           TextEncoding encoding) const override; // text.cpp
+    void Shell(const std::string& commandLine) override;          // launch.cpp
+    bool mciExecute(std::string_view command) override;           // sound.cpp
+    [[noreturn]] void End(int exitStatus) override;
+
+  private:
+    std::optional<std::string> appPath_;
+};
+
+} // namespace pikorina::win32
