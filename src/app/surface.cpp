@@ -35,6 +35,23 @@ FocusMove Surface::SetVisible(ControlId id, bool visible, bool focused) {
     return FocusMove::Stay;
 }
 
+std::string ShownCaption(std::string_view caption) {
+    std::string shown;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && ++i == caption.size()) break;
+        shown += caption[i];
+    }
+    return shown;
+}
+
+AccessiblePart Surface::Accessible(ControlId id) const {
+    const ControlDesign& d = Design(id);
+    const AccessibleRole role = d.kind == ControlKind::ListBox  ? AccessibleRole::List
+                                : d.kind == ControlKind::Button ? AccessibleRole::PushButton
+                                                                : AccessibleRole::StaticText;
+    return {id, role, ShownCaption(d.caption), RectOf(id), (*this)[id].visible};
+}
+
 Rect Surface::ClientRect() const {
     return {0, 0, ClientWidthFor(windowWidth_), ClientHeightFor(windowHeight_)};
 }
@@ -142,6 +159,7 @@ void SurfaceWindowSystem::SetGeometry(ControlId id, Geometry which, Twips value)
         PlaceControl(id);
     } else {
         Repaint();
+        if (std::ranges::find(kReadingOrder, id) != kReadingOrder.end()) AccessiblePartChanged(id);
     }
 }
 
@@ -154,6 +172,7 @@ void SurfaceWindowSystem::SetVisible(ControlId id, bool visible) {
         ShowControl(id, visible);
     } else {
         Repaint();
+        if (std::ranges::find(kReadingOrder, id) != kReadingOrder.end()) AccessiblePartChanged(id);
     }
     if (move == FocusMove::ToControl) FocusControl(id);
 }

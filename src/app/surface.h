@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace pikorina {
@@ -63,19 +64,44 @@ constexpr bool IsNative(ControlId id) {
     return Design(id).kind == ControlKind::Button || Design(id).kind == ControlKind::ListBox;
 }
 
-// The native controls in the order Tab visits them: by their tab indexes. The label has one
-// too, but being painted it never takes the focus.
-inline constexpr auto kTabOrder = [] {
-    constexpr auto count = std::ranges::count_if(
-        kControls, [](const ControlDesign& d) { return IsNative(d.id) && d.tabIndex >= 0; });
+// The controls that have a place in the tab order, by their tab indexes: the list, the warning
+// text, then the buttons in the order Tab visits them. It is also the order a screen reader
+// reads the window in.
+inline constexpr auto kReadingOrder = [] {
+    constexpr auto count =
+        std::ranges::count_if(kControls, [](const ControlDesign& d) { return d.tabIndex >= 0; });
     std::array<ControlId, count> order{};
     auto next = order.begin();
     for (const ControlDesign& d : kControls) {
-        if (IsNative(d.id) && d.tabIndex >= 0) *next++ = d.id;
+        if (d.tabIndex >= 0) *next++ = d.id;
     }
     std::ranges::sort(order, {}, [](ControlId id) { return Design(id).tabIndex; });
     return order;
 }();
+
+// The native controls in the order Tab visits them. The label has a tab index too, but being
+// painted it never takes the focus.
+inline constexpr auto kTabOrder = [] {
+    constexpr auto count = std::ranges::count_if(kReadingOrder, IsNative);
+    std::array<ControlId, count> order{};
+    std::ranges::copy_if(kReadingOrder, order.begin(), IsNative);
+    return order;
+}();
+
+// What a screen reader finds of a part of the window. The parts are those of kReadingOrder, in
+// that order; the pictures are decoration, and the window does not expose them.
+enum class AccessibleRole { List, StaticText, PushButton };
+struct AccessiblePart {
+    ControlId id;
+    AccessibleRole role;
+    // What the reader says: the caption as the user sees it, without the access key's "&".
+    std::string name;
+    Rect rect; // in twips of the client area
+    bool visible;
+};
+
+// A caption as shown: "&" marks the access key and is not drawn; "&&" is a plain "&".
+std::string ShownCaption(std::string_view caption);
 
 // Where the focus must go when a control is shown or hidden.
 enum class FocusMove { Stay, ToWindow, ToControl };
@@ -108,6 +134,9 @@ class Surface {
     // control gets it back when it is shown again. The first control to lose it is the one
     // that gets it back.
     FocusMove SetVisible(ControlId id, bool visible, bool focused);
+
+    // What a screen reader finds of one of the parts in kReadingOrder.
+    AccessiblePart Accessible(ControlId id) const;
 
     // The client area: the window's outer size less the design's frame.
     Rect ClientRect() const;
@@ -212,6 +241,8 @@ class SurfaceWindowSystem : public WindowSystem {
     virtual void ShowCentred() = 0;
     // The painted part changed.
     virtual void Repaint() = 0;
+    // A painted part that screen readers see (the warning text) was shown, hidden or moved.
+    virtual void AccessiblePartChanged(ControlId) {}
     // The window's size changed: surface().ClientRect() is its new client area.
     virtual void ResizeWindow() = 0;
     // Native controls: one moved or changed size, or is shown or hidden.

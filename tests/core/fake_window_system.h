@@ -45,6 +45,8 @@ class FakeWindowSystem : public SurfaceWindowSystem {
     // reached.
     void At(double monotonicTime, std::function<void()> event);
 
+    // The parts a screen reader sees that changed, in order.
+    std::vector<ControlId> accessibleChanges;
     std::vector<MsgBoxCall> boxes;
     std::function<int(const MsgBoxCall&)> onMsgBox;
 
@@ -64,6 +66,7 @@ class FakeWindowSystem : public SurfaceWindowSystem {
   protected:
     void ShowCentred() override { log.push_back("Show frmMain"); }
     void Repaint() override {}
+    void AccessiblePartChanged(ControlId id) override { accessibleChanges.push_back(id); }
     void ResizeWindow() override {}
     void PlaceControl(ControlId) override {}
     void ShowControl(ControlId, bool) override {}

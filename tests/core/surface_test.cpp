@@ -156,6 +156,47 @@ TEST(SurfaceKeys, TabGoesFromTheListOverTheButtonsByTheirTabIndexes) {
                                       ControlId::キャンセル, ControlId::終了}));
 }
 
+// A screen reader reads the list, the warning text, then the buttons as Tab visits them; the
+// pictures are not there for it.
+TEST(SurfaceReader, FindsEachPartInReadingOrderByTheNameTheUserSees) {
+    const struct {
+        ControlId id;
+        AccessibleRole role;
+        std::string name;
+    } rows[] = {
+        {ControlId::ListBox, AccessibleRole::List, ""},
+        {ControlId::Label, AccessibleRole::StaticText,
+         "警告 : Ctrl+Alt+Delキーをもう一度押すとコンピュータが再起動します。その場合､"
+         "実行中のプログラムで保存されていないデータはすべて失われます。"},
+        {ControlId::シャットダウン, AccessibleRole::PushButton, "シャットダウン(S)"},
+        {ControlId::キャンセル, AccessibleRole::PushButton, "キャンセル"},
+        {ControlId::終了, AccessibleRole::PushButton, "終了(E)"},
+    };
+    ASSERT_EQ(kReadingOrder.size(), std::size(rows));
+    const Surface surface;
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_EQ(kReadingOrder[i], rows[i].id) << i;
+        const AccessiblePart part = surface.Accessible(rows[i].id);
+        EXPECT_EQ(part.role, rows[i].role) << Name(rows[i].id);
+        EXPECT_EQ(part.name, rows[i].name) << Name(rows[i].id);
+        EXPECT_TRUE(part.visible) << Name(rows[i].id);
+    }
+    EXPECT_EQ(surface.Accessible(ControlId::Label).rect, (Rect{240, 2280, 5055, 630}));
+    EXPECT_EQ(ShownCaption("a&&b&"), "a&b");
+}
+
+// The explosion hides the warning text: a reader must hear of it, and of its coming back.
+TEST(SurfaceReader, HearsWhenTheWarningTextIsHiddenAndShownAgain) {
+    FakeWindowSystem ws;
+    ws.SetVisible(ControlId::Donpa, true);
+    ws.SetVisible(ControlId::Label, false);
+    EXPECT_FALSE(ws.surface().Accessible(ControlId::Label).visible);
+    ws.SetGeometry(ControlId::Label, Geometry::Top, 2280);
+    ws.SetVisible(ControlId::Label, true);
+    EXPECT_EQ(ws.accessibleChanges,
+              (std::vector<ControlId>{ControlId::Label, ControlId::Label, ControlId::Label}));
+}
+
 TEST(SurfaceKeys, AShownButtonRaisesItsHandlerAndAHiddenOneNothing) {
     const struct {
         ControlId id;
