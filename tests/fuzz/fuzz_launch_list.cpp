@@ -65,7 +65,7 @@ void Load(std::string_view text) {
         Require(ws.listIndex == 0);
         form.Raise(&frmMain::終了_Click);
         Require(ws.host.started.size() + ws.boxes.size() == 1);
-    } catch (const test::ProgramEnd& end) {
+    } catch (const ProgramEnd& end) {
         // Not loaded: one report, and the end.
         Require(end.status == 1);
         Require(ws.boxes.size() == 1 && ws.boxes[0].title == "ピコリナ");
