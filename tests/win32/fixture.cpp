@@ -268,3 +268,53 @@ RECT WindowTest::ChildRect(ControlId id) const {
 }
 
 } // namespace pikorina::win32::test
+
+namespace pikorina::win32::test {
+
+VARIANT ChildId(LONG id) {
+    VARIANT v{};
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+ReadPart Read(IAccessible* parent, const VARIANT& element) {
+    IDispatch* dispatch = element.vt == VT_DISPATCH ? element.pdispVal : nullptr;
+    if (element.vt == VT_I4 && element.lVal != CHILDID_SELF &&
+        parent->get_accChild(element, &dispatch) != S_OK) {
+        dispatch = nullptr;
+    }
+    IAccessible* object = parent;
+    VARIANT which = element;
+    if (dispatch) {
+        dispatch->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&object));
+        which = ChildId(CHILDID_SELF);
+    }
+    ReadPart part;
+    VARIANT v{};
+    if (object->get_accRole(which, &v) == S_OK && v.vt == VT_I4) part.role = v.lVal;
+    if (object->get_accState(which, &v) == S_OK && v.vt == VT_I4) part.state = v.lVal;
+    BSTR name = nullptr;
+    if (object->get_accName(which, &name) == S_OK && name) part.name = name;
+    SysFreeString(name);
+    LONG x = 0, y = 0, w = 0, h = 0;
+    object->accLocation(&x, &y, &w, &h, which);
+    part.location = {x, y, x + w, y + h};
+    if (dispatch) {
+        object->Release();
+        if (element.vt != VT_DISPATCH) dispatch->Release();
+    }
+    return part;
+}
+
+AccessiblePtr WindowTest::Reader() const {
+    const LRESULT reference = SendMessageW(window_->hwnd(), WM_GETOBJECT, 0, OBJID_CLIENT);
+    IAccessible* object = nullptr;
+    if (reference <= 0 || FAILED(ObjectFromLresult(reference, __uuidof(IAccessible), 0,
+                                                   reinterpret_cast<void**>(&object)))) {
+        return nullptr;
+    }
+    return AccessiblePtr(object);
+}
+
+} // namespace pikorina::win32::test
