@@ -286,11 +286,15 @@ ReadPart Read(IAccessible* parent, const VARIANT& element) {
     }
     IAccessible* object = parent;
     VARIANT which = element;
+    ReadPart part;
     if (dispatch) {
-        dispatch->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&object));
+        if (FAILED(dispatch->QueryInterface(__uuidof(IAccessible),
+                                            reinterpret_cast<void**>(&object)))) {
+            ADD_FAILURE() << "an element that is no IAccessible";
+            return part;
+        }
         which = ChildId(CHILDID_SELF);
     }
-    ReadPart part;
     VARIANT v{};
     if (object->get_accRole(which, &v) == S_OK && v.vt == VT_I4) part.role = v.lVal;
     if (object->get_accState(which, &v) == S_OK && v.vt == VT_I4) part.state = v.lVal;

@@ -214,6 +214,11 @@ TEST_F(WindowReader, FindsTheListTheWarningTextAndTheButtonsInTabOrder) {
         found = reader->accNavigate(NAVDIR_NEXT, ChildId(child), &at);
     }
     EXPECT_EQ(found, S_FALSE);
+    // The list's value is the entry selected.
+    BSTR entry = nullptr;
+    EXPECT_EQ(reader->get_accValue(ChildId(1), &entry), S_OK);
+    EXPECT_STREQ(entry, L"マーカー");
+    SysFreeString(entry);
 
     // The warning text where it is painted, on the screen; a point of it finds it again.
     RECT label = window_->ControlRect(ControlId::Label);
