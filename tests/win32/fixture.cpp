@@ -79,9 +79,21 @@ bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Whether the file can be opened as ReadBytes opens it. The stand-in renames its file into
+// place, and Wine's MoveFileEx renames through a handle with delete access that it closes only
+// afterwards: until then the file exists, but the C runtime, which does not share deletion, is
+// refused it and reads nothing.
+bool Readable(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
 bool WaitForFile(const std::wstring& path) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!FileExists(path)) {
+    while (!Readable(path)) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

@@ -27,8 +27,8 @@ void RemoveTree(const std::wstring& folder);
 void WriteBytes(const std::wstring& path, std::string_view bytes);
 std::string ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
-// Waits, handling nothing, until the file exists or a generous deadline passes. The deadline
-// only keeps a broken program from hanging the test; nothing is measured against it.
+// Waits, handling nothing, until the file exists and can be read, or a generous deadline passes.
+// The deadline only keeps a broken program from hanging the test; nothing is measured against it.
 bool WaitForFile(const std::wstring& path);
 
 // The stand-in for a launched program, and the command line that makes it write `out`.
