@@ -79,9 +79,21 @@ bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Whether the file can be opened as ReadBytes opens it. The stand-in renames its file into
+// place, and Wine's MoveFileEx renames through a handle with delete access that it closes only
+// afterwards: until then the file exists, but the C runtime, which does not share deletion, is
+// refused it and reads nothing.
+bool Readable(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
 bool WaitForFile(const std::wstring& path) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!FileExists(path)) {
+    while (!Readable(path)) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -265,6 +277,60 @@ RECT WindowTest::ChildRect(ControlId id) const {
     GetWindowRect(window_->ControlWindow(id), &r);
     MapWindowPoints(nullptr, window_->hwnd(), reinterpret_cast<POINT*>(&r), 2);
     return r;
+}
+
+} // namespace pikorina::win32::test
+
+namespace pikorina::win32::test {
+
+VARIANT ChildId(LONG id) {
+    VARIANT v{};
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+ReadPart Read(IAccessible* parent, const VARIANT& element) {
+    IDispatch* dispatch = element.vt == VT_DISPATCH ? element.pdispVal : nullptr;
+    if (element.vt == VT_I4 && element.lVal != CHILDID_SELF &&
+        parent->get_accChild(element, &dispatch) != S_OK) {
+        dispatch = nullptr;
+    }
+    IAccessible* object = parent;
+    VARIANT which = element;
+    ReadPart part;
+    if (dispatch) {
+        if (FAILED(dispatch->QueryInterface(__uuidof(IAccessible),
+                                            reinterpret_cast<void**>(&object)))) {
+            ADD_FAILURE() << "an element that is no IAccessible";
+            return part;
+        }
+        which = ChildId(CHILDID_SELF);
+    }
+    VARIANT v{};
+    if (object->get_accRole(which, &v) == S_OK && v.vt == VT_I4) part.role = v.lVal;
+    if (object->get_accState(which, &v) == S_OK && v.vt == VT_I4) part.state = v.lVal;
+    BSTR name = nullptr;
+    if (object->get_accName(which, &name) == S_OK && name) part.name = name;
+    SysFreeString(name);
+    LONG x = 0, y = 0, w = 0, h = 0;
+    object->accLocation(&x, &y, &w, &h, which);
+    part.location = {x, y, x + w, y + h};
+    if (dispatch) {
+        object->Release();
+        if (element.vt != VT_DISPATCH) dispatch->Release();
+    }
+    return part;
+}
+
+AccessiblePtr WindowTest::Reader() const {
+    const LRESULT reference = SendMessageW(window_->hwnd(), WM_GETOBJECT, 0, OBJID_CLIENT);
+    IAccessible* object = nullptr;
+    if (reference <= 0 || FAILED(ObjectFromLresult(reference, __uuidof(IAccessible), 0,
+                                                   reinterpret_cast<void**>(&object)))) {
+        return nullptr;
+    }
+    return AccessiblePtr(object);
 }
 
 } // namespace pikorina::win32::test

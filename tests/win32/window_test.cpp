@@ -175,6 +175,71 @@ TEST_F(WindowLayout, WindowCarriesTheFlagIcon) {
     EXPECT_GT(coloured, 0) << "the flag's red pane is missing";
 }
 
+using WindowReader = WindowTest;
+
+// The painted warning text is there for a screen reader too, between the list and the buttons,
+// which come in the order Tab visits them.
+TEST_F(WindowReader, FindsTheListTheWarningTextAndTheButtonsInTabOrder) {
+    StartWithDefaultList();
+    const AccessiblePtr reader = Reader();
+    ASSERT_TRUE(reader);
+    const ReadPart self = Read(reader.get(), ChildId(CHILDID_SELF));
+    EXPECT_EQ(self.role, ROLE_SYSTEM_DIALOG);
+    EXPECT_EQ(self.name, L"プログラムの強制終了");
+    const struct {
+        LONG role;
+        std::wstring name;
+    } parts[] = {
+        {ROLE_SYSTEM_LIST, L""},
+        {ROLE_SYSTEM_STATICTEXT, L"警告 : Ctrl+Alt+Delキーをもう一度押すとコンピュータが再起動"
+                                 L"します。その場合､実行中のプログラムで保存されていないデータ"
+                                 L"はすべて失われます。"},
+        {ROLE_SYSTEM_PUSHBUTTON, L"シャットダウン(S)"},
+        {ROLE_SYSTEM_PUSHBUTTON, L"キャンセル"},
+        {ROLE_SYSTEM_PUSHBUTTON, L"終了(E)"},
+    };
+    LONG count = 0;
+    EXPECT_EQ(reader->get_accChildCount(&count), S_OK);
+    EXPECT_EQ(count, 5);
+    // As a reader walks them: the first child, then the next one until there is none.
+    VARIANT at{};
+    HRESULT found = reader->accNavigate(NAVDIR_FIRSTCHILD, ChildId(CHILDID_SELF), &at);
+    for (LONG child = 1; child <= 5; ++child) {
+        ASSERT_EQ(found, S_OK) << child;
+        const ReadPart part = Read(reader.get(), at);
+        EXPECT_EQ(part.role, parts[child - 1].role) << child;
+        EXPECT_EQ(part.name, parts[child - 1].name) << child;
+        EXPECT_EQ(part.state & STATE_SYSTEM_INVISIBLE, 0) << child;
+        VariantClear(&at);
+        found = reader->accNavigate(NAVDIR_NEXT, ChildId(child), &at);
+    }
+    EXPECT_EQ(found, S_FALSE);
+    // The list's value is the entry selected.
+    BSTR entry = nullptr;
+    EXPECT_EQ(reader->get_accValue(ChildId(1), &entry), S_OK);
+    EXPECT_STREQ(entry, L"マーカー");
+    SysFreeString(entry);
+
+    // The warning text where it is painted, on the screen; a point of it finds it again.
+    RECT label = window_->ControlRect(ControlId::Label);
+    MapWindowPoints(window_->hwnd(), HWND_DESKTOP, reinterpret_cast<POINT*>(&label), 2);
+    EXPECT_TRUE(SameRect(Read(reader.get(), ChildId(2)).location, label))
+        << Describe(Read(reader.get(), ChildId(2)).location) << " instead of " << Describe(label);
+    VARIANT hit{};
+    EXPECT_EQ(reader->accHitTest(label.left + 5, label.bottom - 5, &hit), S_OK);
+    EXPECT_EQ(Read(reader.get(), hit).role, ROLE_SYSTEM_STATICTEXT);
+    VariantClear(&hit);
+    // The focus is on the list, as the window starts.
+    EXPECT_EQ(reader->get_accFocus(&hit), S_OK);
+    EXPECT_EQ(Read(reader.get(), hit).role, ROLE_SYSTEM_LIST);
+    VariantClear(&hit);
+
+    // Once the window is gone, the object a reader still holds says so.
+    form_.reset();
+    window_.reset();
+    EXPECT_EQ(reader->get_accChildCount(&count), RPC_E_DISCONNECTED);
+}
+
 using WindowSurface = WindowTest;
 
 TEST_F(WindowSurface, LabelTextIsBlackAndWrapsOverThreeLines) {

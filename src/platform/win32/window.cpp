@@ -306,6 +306,10 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         ApplyDpi(HIWORD(wParam));
         return 0;
     }
+    case WM_GETOBJECT:
+        if (const LRESULT object = accessibility_.Answer(wParam, lParam)) return object;
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    case WM_DESTROY: accessibility_.Disconnect(); return 0;
     case WM_CLOSE: CloseWindow(); return 0;
     default: return DefWindowProcW(hwnd_, message, wParam, lParam);
     }

@@ -8,6 +8,7 @@
 
 #include "app/frmMain.h"
 #include "app/surface.h"
+#include "platform/win32/accessible.h"
 #include "platform/win32/scoped.h"
 
 #include <windows.h>
@@ -36,6 +37,8 @@ class Window final : public SurfaceWindowSystem {
     HWND hwnd() const { return hwnd_; }
     HWND ControlWindow(ControlId id) const;
     int Dpi() const { return dpi_; }
+    // A rectangle of the surface in pixels of the client area, at the window's dpi.
+    RECT Px(const Rect& r) const;
     // Where a control is, in pixels of the client area: its window's rectangle for the list
     // and the buttons, the painted rectangle for the others.
     RECT ControlRect(ControlId id) const;
@@ -57,6 +60,7 @@ class Window final : public SurfaceWindowSystem {
     // SurfaceWindowSystem
     void ShowCentred() override;
     void Repaint() override;
+    void AccessiblePartChanged(ControlId id) override { accessibility_.PartChanged(id); }
     void ResizeWindow() override;
     void PlaceControl(ControlId id) override;
     void ShowControl(ControlId id, bool visible) override;
@@ -74,7 +78,6 @@ class Window final : public SurfaceWindowSystem {
     void Translate(MSG& msg);
 
     int Px(Twips twips) const { return TwipsToPixels(twips, dpi_); }
-    RECT Px(const Rect& r) const;
     void ApplyDpi(int dpi);
     void SyncDefaultButton();
     void Paint(HDC target, const RECT& area); // paint.cpp
@@ -90,6 +93,7 @@ class Window final : public SurfaceWindowSystem {
     const Font* surfaceFontDesign_ = nullptr;
     ControlId defaultButton_ = kDefaultButton;
     HWND savedFocus_ = nullptr;
+    Accessibility accessibility_{*this};
 };
 
 } // namespace pikorina::win32
