@@ -6,6 +6,7 @@
 
 #include "app/frmMain.h"
 #include "app/surface.h"
+#include "platform/qt/accessible.h"
 #include "platform/qt/paint.h"
 
 #include <QDialog>
@@ -52,6 +53,7 @@ class Window final : public QDialog, public SurfaceWindowSystem {
     // SurfaceWindowSystem
     void ShowCentred() override;
     void Repaint() override { update(); }
+    void AccessiblePartChanged(ControlId id) override { accessibility_.PartChanged(id); }
     void ResizeWindow() override;
     void PlaceControl(ControlId id) override;
     void ShowControl(ControlId id, bool visible) override;
@@ -68,6 +70,8 @@ class Window final : public QDialog, public SurfaceWindowSystem {
     std::array<QWidget*, kControlCount> widgets_{};
     QListWidget* list_ = nullptr;
     Pictures pictures_;
+    // Last, so that it goes first, while the controls and the surface are still there.
+    Accessibility accessibility_{*this, surface(), widgets_};
 };
 
 } // namespace pikorina::qt
