@@ -38,6 +38,7 @@ class PaintedPart final : public QAccessibleInterface {
   public:
     PaintedPart(const Accessibility& owner, ControlId id) : owner_(owner), id_(id) {}
 
+    // It lives exactly as long as its Accessibility, which drops it before anything it reads.
     bool isValid() const override { return true; }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return owner_.window().windowHandle(); }
@@ -59,6 +60,7 @@ class PaintedPart final : public QAccessibleInterface {
         return {owner_.window().mapToGlobal(r.topLeft()), r.size()};
     }
     QAccessible::Role role() const override { return ToQRole(owner_.Describe(id_).role); }
+    // Qt's bridge calls a part showing only when it is neither invisible nor off screen.
     QAccessible::State state() const override {
         QAccessible::State state;
         state.invisible = state.offscreen =
@@ -74,6 +76,7 @@ class PaintedPart final : public QAccessibleInterface {
 // The window, whose children are the parts of the reading order, in that order.
 class WindowInterface final : public QAccessibleWidget {
   public:
+    // A dialog, as Qt's own interface for a QDialog is.
     explicit WindowInterface(QWidget* window) : QAccessibleWidget(window, QAccessible::Dialog) {}
 
     int childCount() const override {
@@ -114,6 +117,7 @@ QAccessibleInterface* WindowFactory(const QString&, QObject* object) {
 Accessibility::Accessibility(QWidget& window, const Surface& surface, const Widgets& widgets)
     : window_(window), surface_(surface), widgets_(widgets) {
     Live().push_back(this);
+    // Qt keeps one copy of a factory however often it is installed, and asks the last first.
     QAccessible::installFactory(&WindowFactory);
     for (ControlId id : kReadingOrder) {
         if (IsNative(id)) continue;
@@ -147,6 +151,7 @@ void Accessibility::PartChanged(ControlId id) {
     QAccessibleInterface* part = Part(id);
     if (!part || IsNative(id)) return;
     const AccessiblePart now = surface_.Accessible(id);
+    // The events Qt's own widgets send when they are shown, hidden or moved.
     Told& told = told_[Index(id)];
     if (now.visible != told.visible) {
         QAccessibleEvent event(part,

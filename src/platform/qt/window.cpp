@@ -72,6 +72,8 @@ Window::Window(pikorina::Host& host)
         }
         widgets_[static_cast<int>(id)] = widget;
         widget->setObjectName(ToQString(d.name));
+        // What readers call it is the core's rule, not Qt's reading of the caption's "&".
+        widget->setAccessibleName(ToQString(surface().Accessible(id).name));
         PlaceControl(id);
         widget->setVisible(d.visible);
         if (previous) setTabOrder(previous, widget);
