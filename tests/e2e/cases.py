@@ -3,6 +3,7 @@ click and type, and see what was started or how it ended."""
 
 import collections
 import os
+import tempfile
 import time
 
 import artwork
@@ -986,3 +987,33 @@ def cancel_during_explosion(t):
             if red:
                 raise Failure(f"at S+{offset} {red} sampled screen points are pure red")
     t.check("no red is ever shown", never_red)
+
+
+# What a screen reader finds through AT-SPI, before and during the explosion.
+WARNING = ("警告 : Ctrl+Alt+Delキーをもう一度押すとコンピュータが再起動します。その場合､"
+           "実行中のプログラムで保存されていないデータはすべて失われます。")
+
+
+@group("screen reader", ["the list, the warning text as one label, then the buttons in Tab order",
+                         "during the explosion the label is not showing, and it said so"],
+       when=lambda s: s.program.name == "linux")
+def screen_reader(t):
+    reader = desktop.ScreenReader(tempfile.mkdtemp(prefix="reader-", dir=t.session.root))
+    try:
+        app = t.start(LAUNCH_LIST, env=dict(reader.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1"))
+        wid = app.wait_main()
+        before = reader.ask(app.proc.pid)["parts"]
+        desktop.click(wid, *artwork.LABEL_BESIDE_PICTURE)
+        during = reader.ask(app.proc.pid, WARNING, 0)
+    finally:
+        desktop.end(reader.proc)
+    showing = lambda parts: [shown for _, name, shown in parts if name == WARNING]
+
+    def same(seen, want):
+        if seen != want:
+            raise Failure(f"found {seen}, expected {want}")
+    t.check(t.group.checks[0], same, [(role, name) for role, name, _ in before],
+            [("list", ""), ("label", WARNING), ("push button", "シャットダウン(S)"),
+             ("push button", "キャンセル"), ("push button", "終了(E)")])
+    t.check(t.group.checks[1], same, (showing(before), during["told"], showing(during["parts"])),
+            ([True], True, [False]))

@@ -6,6 +6,7 @@ groups, so that `reap_all` can end them whatever happened to the suite (a failed
 exception, Ctrl+C).
 """
 
+import json
 import os
 import re
 import select
@@ -105,6 +106,28 @@ class Display:
 
 def xprop_root():
     return subprocess.run(["xprop", "-root"], capture_output=True, text=True).stdout
+
+
+class ScreenReader:
+    """reader.py in a D-Bus session of its own; `env` puts a program on its bus. Its buses and the
+    registry end with its process group; their sockets and its errors go into `folder`."""
+
+    def __init__(self, folder):
+        self.proc = spawn(["dbus-run-session", "--", "/usr/bin/python3",
+                           os.path.join(os.path.dirname(__file__), "reader.py")],
+                          env=dict(os.environ, XDG_RUNTIME_DIR=folder), text=True,
+                          stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                          stderr=open(os.path.join(folder, "errors"), "w"))
+        self.folder, self.env = folder, {"DBUS_SESSION_BUS_ADDRESS": self.ask()}
+
+    def ask(self, *question):
+        if question:
+            print(json.dumps(question), file=self.proc.stdin, flush=True)
+        answer = select.select([self.proc.stdout], [], [], 30)[0] and self.proc.stdout.readline()
+        if answer:
+            return json.loads(answer)
+        end(self.proc)
+        raise Failure(f"the screen reader gave no answer to {question}: see {self.folder}/errors")
 
 
 # ---------------------------------------------------------------------------------------------
