@@ -151,8 +151,8 @@ void Accessibility::PartChanged(ControlId id) {
     QAccessibleInterface* part = Part(id);
     if (!part || IsNative(id)) return;
     const AccessiblePart now = surface_.Accessible(id);
-    // The events Qt's own widgets send when they are shown, hidden or moved.
     Told& told = told_[Index(id)];
+    // The events Qt's own widgets send when they are shown, hidden or moved.
     if (now.visible != told.visible) {
         QAccessibleEvent event(part,
                                now.visible ? QAccessible::ObjectShow : QAccessible::ObjectHide);
