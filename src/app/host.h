@@ -19,10 +19,10 @@ inline constexpr std::uint64_t kLargestFileBytes = std::uint64_t{64} << 20;
 
 // How a launch list's bytes are to be read.
 enum class TextEncoding {
-    Utf8,    // the file said so with a byte-order mark
-    Utf16LE, // likewise; what Windows editors save as "Unicode"
+    Utf8,    // the file said so with a byte-order mark, or its bytes are UTF-8 beyond ASCII
+    Utf16LE, // said so with a mark; what Windows editors save as "Unicode"
     Utf16BE,
-    Ansi, // the system's code page, or the front end's best guess where it has none
+    Ansi, // the system's code page; where the platform has none, code page 932
 };
 
 // What End() throws in a host that must not end its process (the tests' fake): the one

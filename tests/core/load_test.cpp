@@ -92,11 +92,32 @@ TEST_F(Load, AUtf16MarkSaysWhichByteOrder) {
     }
 }
 
-TEST_F(Load, WithoutMarkReadsTheSystemCodePage) {
-    ws.host.files[kSetup] = {"name,cmd"};
-    ASSERT_EQ(Start(), std::nullopt);
-    EXPECT_EQ(ws.host.decodedAs,
-              (std::vector<TextEncoding>{TextEncoding::Ansi, TextEncoding::Ansi}));
+TEST_F(Load, WithoutMarkReadsUtf8BeyondAsciiElseTheSystemCodePage) {
+    const std::string utf8[] = {
+        "電卓,calc\r\nﾊﾞｰｼﾞｮﾝ確認,winver",
+        // At the ends of the second byte's ranges: U+0080, U+07FF, U+0800, U+D7FF, U+E000,
+        // U+10000, U+10FFFF.
+        "\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF,x"};
+    const std::string codePage[] = {
+        "name,cmd",
+        // Shift_JIS: kanji, katakana, half-width katakana, a middle dot; hiragana and kanji.
+        "\x95\\\x8Cv\x8EZ\x83\\\x83t\x83g,x\r\n\xCA\xDE\xB0\xBC\xDE\xAE\xDD\x8Am\x94"
+        "F,y\r\n\x94\\\x97\xCD\x81"
+        "E\x97\\\x92\xE8,\x82\xD0\x82\xE7\x82\xAA\x82\xC8\x8A\xBF\x8E\x9A",
+        // A stray byte, cut short, overlong forms, a surrogate, past U+10FFFF, a third byte that
+        // is no continuation, a lone continuation byte.
+        "電卓\xFF,calc", "a,\xE9\x9B", "\xC0\xAF,x", "\xE0\x9F\xBF,x", "\xF0\x8F\xBF\xBF,x",
+        "\xED\xA0\x80,x", "\xF4\x90\x80\x80,x", "\xE3\x81\xE3\x81\x82,x", "\x80,x"};
+    const auto readAs = [](const std::string& bytes) {
+        FakeWindowSystem fresh;
+        fresh.host.files[kSetup] = {bytes};
+        frmMain(fresh, fresh.host).Raise(&frmMain::Form_Load);
+        return fresh.host.decodedAs;
+    };
+    for (const std::string& bytes : utf8)
+        EXPECT_EQ(readAs(bytes), std::vector(2, TextEncoding::Utf8)) << bytes;
+    for (const std::string& bytes : codePage)
+        EXPECT_EQ(readAs(bytes), std::vector(2, TextEncoding::Ansi)) << bytes;
 }
 
 TEST_F(Load, AFileThatShrankBetweenPassesLeavesEmptyTailElements) {

@@ -94,14 +94,14 @@ TEST_F(Services, ReadFileRefusedAccessIsPermissionDenied) {
     }
 }
 
-TEST_F(Services, DecodeTextReadsUtf8OrElseCodePage932) {
+TEST_F(Services, DecodeTextReadsUtf8OrCodePage932) {
     const struct {
         const char* what;
         std::string bytes;
         TextEncoding encoding;
         std::string utf8;
     } rows[] = {
-        {"UTF-8 stays", "電卓,calc", TextEncoding::Ansi, "電卓,calc"},
+        {"UTF-8 stays", "電卓,calc", TextEncoding::Utf8, "電卓,calc"},
         {"Shift_JIS is decoded", "\x93\x64\x91\xEC,calc", TextEncoding::Ansi, "電卓,calc"},
         {"half-width katakana", "\xB4\xD7\xB0", TextEncoding::Ansi, "ｴﾗｰ"},
         {"a byte code page 932 lacks",

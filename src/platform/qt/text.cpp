@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -53,9 +54,9 @@ std::string Host::ReadFile(const std::string& path) {
     return bytes;
 }
 
-// Linux has no system code page. A file that is valid UTF-8 throughout is taken as UTF-8, any
-// other as code page 932, the one the program's Japanese lists were written in on Windows.
-// Bytes the code page has no character for become U+FFFD rather than failing the load.
+// Linux has no system code page: in its place, code page 932, the one the program's Japanese
+// lists were written in on Windows. Bytes the code page has no character for become U+FFFD
+// rather than failing the load.
 std::string Host::DecodeText(std::string_view bytes, TextEncoding encoding) const {
     const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
     if (encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE) {
@@ -64,12 +65,16 @@ std::string Host::DecodeText(std::string_view bytes, TextEncoding encoding) cons
                              QStringConverter::Flag::Stateless);
         return QString(utf16.decode(view)).toStdString();
     }
-    // Valid UTF-8 is already what the program wants: no round trip through QString.
-    if (view.isValidUtf8()) return std::string(bytes);
     if (encoding == TextEncoding::Utf8) {
+        // Valid UTF-8 is already what the program wants: no round trip through QString.
+        if (view.isValidUtf8()) return std::string(bytes);
         // Stateless: an incomplete character at the very end is an error, not input held back.
         QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
         return QString(utf8.decode(view)).toStdString();
+    }
+    // Code page 932 reads ASCII as ASCII, so a plain ASCII list needs no codec either.
+    if (std::ranges::all_of(bytes, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return std::string(bytes);
     }
     // The codec stands its substitution character U+001A in for bytes it cannot map, which
     // would read as Ctrl+Z, the end of the file. A real Ctrl+Z byte is never part of a double
