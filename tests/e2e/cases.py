@@ -680,9 +680,10 @@ ENCODINGS = {"utf-8": ("UTF-8", lambda text: text.encode()),
 
 
 def encodings_group(program, reference, others):
-    """Linux reads UTF-8 and falls back on Shift_JIS; Windows reads the ANSI code page (932);
-    both honour a UTF-8 byte-order mark. The list written in the reference encoding is what the
-    others must look like, and its first command must reach marker-prog as the same text."""
+    """Both read UTF-8 with or without a byte-order mark, and other lists in the code page (932
+    on both). The list written in the reference encoding is what the others must look like,
+    and its first command must reach marker-prog as the same text. Each copy of the program is
+    kept in a folder with a Japanese name."""
     names = {e: ENCODINGS[e][0] for e in [reference] + others}
     checks = [f"{names[reference]}: three items shown"]
     checks += [f"{names[e]} list looks as in {names[reference]}" for e in others]
@@ -693,7 +694,7 @@ def encodings_group(program, reference, others):
     def encodings(t):
         shots, started = {}, {}
         for label in [reference] + others:
-            app = t.start(ENCODINGS[label][1](ENCODED_LIST), name=label)
+            app = t.start(ENCODINGS[label][1](ENCODED_LIST), name=f"一覧-{label}")
             wid = app.wait_main()
             desktop.park_mouse()
             time.sleep(0.2)
@@ -730,8 +731,8 @@ def encodings_group(program, reference, others):
             t.check(f"{names[e]} command reaches the program as Unicode", args, e)
 
 
-encodings_group("linux", "utf-8", ["cp932", "bom"])
-encodings_group("windows", "cp932", ["bom"])
+encodings_group("linux", "bom", ["utf-8", "cp932"])
+encodings_group("windows", "bom", ["utf-8", "cp932"])
 
 
 # ---------------------------------------------------------------------------------------------
