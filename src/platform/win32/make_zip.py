@@ -4,29 +4,20 @@ named after the archive, so unpacking gives pikorina-2.00-win64/pikorina.exe and
 writes the archive's SHA-256 to SHA256SUMS beside it (`sha256sum -c SHA256SUMS` checks it).
 
 The same files always give the same archive, byte for byte: the entries come in the order given,
-with fixed attributes, and all carry one time, SOURCE_DATE_EPOCH when it is set, otherwise the
-time of the sources' last git commit, otherwise 2000-01-01 00:00:00. Nothing of the machine,
-the folder or the clock of the build goes in."""
-import hashlib
+with fixed attributes, and all carry one time, the releases' own (tools/release.py: the last
+commit's, or SOURCE_DATE_EPOCH). Nothing of the machine, the folder or the clock of the build
+goes in."""
 import os
-import subprocess
 import sys
 import time
 import zipfile
 
-FALLBACK_EPOCH = 946684800  # 2000-01-01 00:00:00 UTC
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..",
+                                "tools"))
+sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
+from release import record_sum, source_date_epoch  # noqa: E402
+
 ZIP_EARLIEST = 315532800  # 1980-01-01 00:00:00 UTC, the first time a zip entry can hold
-
-
-def source_date_epoch():
-    if "SOURCE_DATE_EPOCH" in os.environ:
-        return int(os.environ["SOURCE_DATE_EPOCH"])
-    try:
-        out = subprocess.run(["git", "-C", os.path.dirname(os.path.abspath(__file__)), "log", "-1",
-                              "--format=%ct"], capture_output=True, text=True, check=True).stdout
-        return int(out.strip())
-    except (OSError, subprocess.CalledProcessError, ValueError):
-        return FALLBACK_EPOCH
 
 
 def main(archive, files):
@@ -42,13 +33,8 @@ def main(archive, files):
             entry.external_attr = 0o100644 << 16  # a plain file, rw-r--r--
             with open(path, "rb") as f:
                 z.writestr(entry, f.read())
-    with open(partial, "rb") as f:
-        digest = hashlib.sha256(f.read()).hexdigest()
     os.replace(partial, archive)
-    sums = os.path.join(os.path.dirname(os.path.abspath(archive)), "SHA256SUMS")
-    with open(sums + ".part", "w", newline="\n") as f:
-        f.write(f"{digest}  {os.path.basename(archive)}\n")
-    os.replace(sums + ".part", sums)
+    record_sum(archive)
 
 
 if __name__ == "__main__":
