@@ -680,10 +680,9 @@ ENCODINGS = {"utf-8": ("UTF-8", lambda text: text.encode()),
 
 
 def encodings_group(program, reference, others):
-    """Both read UTF-8 with or without a byte-order mark, and other lists in the code page (932
-    on both). The list written in the reference encoding is what the others must look like,
-    and its first command must reach marker-prog as the same text. Each copy of the program is
-    kept in a folder with a Japanese name."""
+    """Both read UTF-8, with a byte-order mark or without, else code page 932. The list written
+    in the reference encoding is what the others must look like, and its first command must
+    reach marker-prog as the same text. Each copy is kept in a folder with a Japanese name."""
     names = {e: ENCODINGS[e][0] for e in [reference] + others}
     checks = [f"{names[reference]}: three items shown"]
     checks += [f"{names[e]} list looks as in {names[reference]}" for e in others]

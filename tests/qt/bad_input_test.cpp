@@ -116,12 +116,8 @@ INSTANTIATE_TEST_SUITE_P(
             "UTF-16 big-endian", QByteArray("\xFE\xFF\x96\xFB\0,\0x", 8), false, 0, {"電"}, {"x"}},
         ListRow{
             "UTF-8 byte-order mark", "\xEF\xBB\xBF電卓,xcalc\r\n", false, 0, {"電卓"}, {"xcalc"}},
-        ListRow{"UTF-8 without a mark",
-                "電卓,xcalc\r\n\"ﾊﾞｰｼﾞｮﾝ確認\",xclock\r\n",
-                false,
-                0,
-                {"電卓", "ﾊﾞｰｼﾞｮﾝ確認"},
-                {"xcalc", "xclock"}}));
+        ListRow{
+            "UTF-8 without a mark", "ﾊﾞｰｼﾞｮﾝ確認,xclock", false, 0, {"ﾊﾞｰｼﾞｮﾝ確認"}, {"xclock"}}));
 
 // A Setup.ini that is no plain file is refused at once with its path: a FIFO would hold the
 // start-up until something writes to it, and /dev/zero never ends.
