@@ -1,0 +1,193 @@
+// The program under a Wayland compositor: its own dialog frame where the compositor frames no
+// window, and modal boxes that keep the keyboard whatever the user clicks.
+#include "platform/qt/wayland.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QStyleOptionTitleBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <memory>
+#include <optional>
+
+namespace pikorina::qt {
+namespace {
+
+// Whether the compositor draws the windows' frames. Qt asks for that where the compositor offers
+// it (the xdg-decoration protocol) and otherwise draws a frame itself, which a window's frame
+// margins show as soon as it exists. A window that is created and dropped before anything is
+// drawn into it is never shown, so it serves as a probe.
+bool CompositorFrames() {
+    static std::optional<bool> frames;
+    if (!frames) {
+        QWindow probe;
+        probe.setFlags(Qt::Dialog);
+        probe.resize(1, 1);
+        probe.show();
+        frames = probe.frameMargins().isNull();
+        probe.destroy();
+    }
+    return *frames;
+}
+
+// The frame of the dialog being copied: a raised border and a caption bar with the window's icon,
+// its title and a close box, drawn by the application's style; no buttons to minimise or
+// maximise, as the window's size is fixed. Dragging the caption moves the window, as the
+// compositor does it; the close box and the compositor's own request to close reach the framed
+// widget as a close.
+class DialogFrame final : public QDialog {
+  public:
+    DialogFrame(QWidget& content, QWidget* parent)
+        : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), content_(content) {
+        setWindowTitle(content.windowTitle());
+        setWindowIcon(content.windowIcon());
+        auto* layout = new QVBoxLayout(this);
+        layout->setSizeConstraint(QLayout::SetFixedSize); // the frame follows the content's size
+        layout->setContentsMargins(kBorder, kBorder + CaptionHeight(), kBorder, kBorder);
+        content.setParent(this, Qt::Widget);
+        layout->addWidget(&content);
+        content.show();
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        QStyleOptionFrame border;
+        border.initFrom(this);
+        border.lineWidth = kBorder;
+        style()->drawPrimitive(QStyle::PE_FrameWindow, &border, &painter, this);
+        const QStyleOptionTitleBar caption = Caption();
+        style()->drawComplexControl(QStyle::CC_TitleBar, &caption, &painter, this);
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton) return;
+        pressed_ = Hit(event);
+        if (pressed_ == QStyle::SC_TitleBarLabel || pressed_ == QStyle::SC_TitleBarSysMenu) {
+            pressed_ = QStyle::SC_None;
+            windowHandle()->startSystemMove();
+        }
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton) return;
+        if (pressed_ == QStyle::SC_TitleBarCloseButton && Hit(event) == pressed_) close();
+        pressed_ = QStyle::SC_None;
+    }
+
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::ActivationChange) update(); // the caption's colours
+        QDialog::changeEvent(event);
+    }
+
+    void closeEvent(QCloseEvent* event) override { event->setAccepted(content_.close()); }
+
+    // Esc that no control took: as the frame's close box.
+    void reject() override { content_.close(); }
+
+  private:
+    static constexpr int kBorder = 3;
+
+    int CaptionHeight() const {
+        QStyleOptionTitleBar option;
+        option.initFrom(this);
+        return style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, this);
+    }
+
+    QStyleOptionTitleBar Caption() const {
+        QStyleOptionTitleBar option;
+        option.initFrom(this);
+        option.rect = QRect(kBorder, kBorder, width() - 2 * kBorder, CaptionHeight());
+        option.text = windowTitle();
+        option.icon = windowIcon();
+        option.titleBarFlags =
+            Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        option.subControls = QStyle::SC_All;
+        if (isActiveWindow()) {
+            option.state |= QStyle::State_Active;
+            option.titleBarState = Qt::WindowActive;
+        }
+        return option;
+    }
+
+    QStyle::SubControl Hit(const QMouseEvent* event) const {
+        const QStyleOptionTitleBar caption = Caption();
+        if (!caption.rect.contains(event->position().toPoint())) return QStyle::SC_None;
+        return style()->hitTestComplexControl(QStyle::CC_TitleBar, &caption,
+                                              event->position().toPoint(), this);
+    }
+
+    QWidget& content_;
+    QStyle::SubControl pressed_ = QStyle::SC_None;
+};
+
+// Shows a modal dialog anew when another window of the program takes the keyboard from it: a
+// newly shown window is put on top and given the keyboard by every compositor, while a request
+// to activate a window may only mark it as wanting attention (sway's default). The box is hidden
+// from the event loop, not from within Qt's focus change, and only while it is still shown.
+class KeepOnTop final : public QObject {
+  public:
+    explicit KeepOnTop(QDialog& modal) : QObject(&modal), modal_(modal) {
+        connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) {
+            if (window && window != modal_.windowHandle() && modal_.isVisible()) {
+                QTimer::singleShot(0, this, [this] {
+                    if (!modal_.isVisible()) return;
+                    shownAgain_ = true;
+                    modal_.hide(); // ends exec()
+                });
+            }
+        });
+    }
+
+    int Exec() {
+        int answer;
+        do {
+            shownAgain_ = false;
+            answer = modal_.exec();
+        } while (shownAgain_);
+        return answer;
+    }
+
+  private:
+    QDialog& modal_;
+    bool shownAgain_ = false;
+};
+
+} // namespace
+
+bool OnWayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+bool ShowInOwnFrame(QWidget& window) {
+    if (!OnWayland() || CompositorFrames()) return false;
+    // Lives as long as the program: the window is its child now.
+    auto* frame = new DialogFrame(window, nullptr);
+    frame->show();
+    frame->activateWindow();
+    return true;
+}
+
+int ExecModal(QDialog& box) {
+    if (!OnWayland()) return box.exec();
+    std::unique_ptr<DialogFrame> frame;
+    QDialog* modal = &box;
+    if (!CompositorFrames()) {
+        frame = std::make_unique<DialogFrame>(box, box.parentWidget());
+        frame->setModal(true);
+        QObject::connect(&box, &QDialog::finished, frame.get(), &QDialog::done);
+        modal = frame.get();
+    }
+    KeepOnTop keep(*modal);
+    const int answer = keep.Exec();
+    if (frame) box.setParent(nullptr); // the box is the caller's to delete
+    return answer;
+}
+
+} // namespace pikorina::qt
