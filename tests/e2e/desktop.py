@@ -19,6 +19,7 @@ import artwork
 SCREEN_W, SCREEN_H = 1024, 768
 
 _spawned = []  # Popen objects, each the leader of its own process group
+program_user = None  # the account the programs under test run as (a pwd entry); None: ours
 
 
 class Failure(Exception):
@@ -29,6 +30,19 @@ def spawn(argv, **kwargs):
     proc = subprocess.Popen(argv, start_new_session=True, **kwargs)
     _spawned.append(proc)
     return proc
+
+
+def as_user(user, folder=None):
+    """Popen's arguments to run a process as `user`; `folder` becomes that user's."""
+    if folder:
+        for path in [folder] + [os.path.join(d, n) for d, ds, fs in os.walk(folder)
+                                for n in ds + fs]:
+            os.lchown(path, user.pw_uid, user.pw_gid)
+    return {"user": user.pw_uid, "group": user.pw_gid, "extra_groups": []}
+
+
+def as_program_user(folder):
+    return as_user(program_user, folder) if program_user else {}
 
 
 def end(proc, grace=2.0):
@@ -68,6 +82,7 @@ class Display:
         self.wm = wm
         self.name = None
         self.procs = []
+        self.label = "openbox" if wm else "no window manager"
 
     def __enter__(self):
         # Xvfb picks a free display number itself and writes it down once it takes clients:
