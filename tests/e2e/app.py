@@ -191,7 +191,7 @@ class Instance:
                                       env={k: v for k, v in env.items() if v is not None},
                                       stdin=subprocess.DEVNULL, stdout=log,
                                       stderr=subprocess.STDOUT,
-                                      **desktop.as_program_user(self.folder))
+                                      **(desktop.run_as(self.folder) if desktop.run_as else {}))
         return self
 
     def output(self, lines=8):

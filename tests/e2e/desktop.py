@@ -19,7 +19,7 @@ import artwork
 SCREEN_W, SCREEN_H = 1024, 768
 
 _spawned = []  # Popen objects, each the leader of its own process group
-program_user = None  # the account the programs under test run as (a pwd entry); None: ours
+run_as = None  # folder -> Popen's arguments to run a program from there as the desktop's user
 
 
 class Failure(Exception):
@@ -30,19 +30,6 @@ def spawn(argv, **kwargs):
     proc = subprocess.Popen(argv, start_new_session=True, **kwargs)
     _spawned.append(proc)
     return proc
-
-
-def as_user(user, folder=None):
-    """Popen's arguments to run a process as `user`; `folder` becomes that user's."""
-    if folder:
-        for path in [folder] + [os.path.join(d, n) for d, ds, fs in os.walk(folder)
-                                for n in ds + fs]:
-            os.lchown(path, user.pw_uid, user.pw_gid)
-    return {"user": user.pw_uid, "group": user.pw_gid, "extra_groups": []}
-
-
-def as_program_user(folder):
-    return as_user(program_user, folder) if program_user else {}
 
 
 def end(proc, grace=2.0):
@@ -102,6 +89,13 @@ class Display:
             raise RuntimeError(f"Xvfb did not start (status {xvfb.poll()})")
         self.name = f":{number}"
         os.environ["DISPLAY"] = self.name
+        # A desktop session has one D-Bus session bus for its programs, ended with it. Without
+        # one, libdbus starts a bus for each program (dbus-launch's autolaunch), and nothing
+        # ends those.
+        bus = spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                    stdout=subprocess.PIPE)
+        self.procs.append(bus)
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
         if self.wm:
             self.procs.append(spawn(["openbox"], stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL))
@@ -117,6 +111,7 @@ class Display:
         for proc in reversed(self.procs):
             end(proc)
         self.procs = []
+        os.environ.pop("DBUS_SESSION_BUS_ADDRESS", None)
 
 
 def xprop_root():
