@@ -25,7 +25,10 @@ SCREEN_W, SCREEN_H = 1024, 768
 
 
 def account():
-    """The user the desktop and its programs run as, made the first time."""
+    """The user the desktop and its programs run as: a user of its own (made the first time)
+    when this runs as root, else the user running this."""
+    if os.geteuid() != 0:
+        return pwd.getpwuid(os.getuid())
     try:
         return pwd.getpwnam(USER)
     except KeyError:
@@ -36,6 +39,8 @@ def account():
 
 def as_user(user, folder=None):
     """Popen's arguments to run a process as `user`; `folder` becomes that user's."""
+    if user.pw_uid == os.geteuid():
+        return {}
     if folder:
         for path in [folder] + [os.path.join(d, n) for d, ds, fs in os.walk(folder)
                                 for n in ds + fs]:
@@ -52,22 +57,20 @@ def wait_for(what, ready, timeout=30.0):
     return found
 
 
-def end(proc):
-    """Ends a process we started and whatever it started in its process group."""
-    for sig in (signal.SIGTERM, signal.SIGKILL):
+def end(proc, grace=2.0):
+    """Ends a process we started, and whatever it started in its process group."""
+    if proc.poll() is None:
         try:
-            os.killpg(proc.pid, sig)
-            proc.wait(2)
-            break
-        except (ProcessLookupError, PermissionError):
-            break
-        except subprocess.TimeoutExpired:
-            continue
+            os.killpg(proc.pid, signal.SIGTERM)
+            proc.wait(grace)
+        except (ProcessLookupError, subprocess.TimeoutExpired):
+            pass
     try:
         os.killpg(proc.pid, signal.SIGKILL)  # stragglers left in the group
     except (ProcessLookupError, PermissionError):
         pass
-    proc.wait(5)
+    if proc.poll() is None:
+        proc.wait(5)
 
 
 class Compositor:
@@ -78,7 +81,7 @@ class Compositor:
 
     def __init__(self, platform=None):
         self.platform = platform
-        self.procs = []
+        self.procs, self.files = [], []
         self.runtime = None
 
     def spawn(self, argv, user=True, **kwargs):
@@ -124,20 +127,32 @@ class Compositor:
     def run(self, argv, **kwargs):
         return subprocess.run(argv, env=self.env, capture_output=True, **kwargs)
 
+    def __enter__(self):
+        try:
+            self.open()
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
     def __exit__(self, *exc):
         for proc in reversed(self.procs):
             end(proc)
         self.procs = []
         if self.runtime:
             shutil.rmtree(self.runtime, ignore_errors=True)
+        for path in self.files:
+            os.unlink(path)
+        self.files = []
 
-
-def config_file(text, suffix):
-    f = tempfile.NamedTemporaryFile("w", suffix=suffix, delete=False)
-    with f:
-        f.write(text)
-    os.chmod(f.name, 0o644)
-    return f.name
+    def config_file(self, text, suffix):
+        """A file the compositor reads, gone with the session."""
+        f = tempfile.NamedTemporaryFile("w", suffix=suffix, delete=False)
+        with f:
+            f.write(text)
+        os.chmod(f.name, 0o644)
+        self.files.append(f.name)
+        return f.name
 
 
 class Sway(Compositor):
@@ -152,37 +167,28 @@ class Sway(Compositor):
         return "sway, " + ("XWayland beside it, Qt's own choice of platform" if self.xwayland
                            else f"no X server, QT_QPA_PLATFORM={self.platform}")
 
-    def __enter__(self):
-        try:
-            # Alt+F4 closes the active window, as on the common desktops. The last line says
-            # when sway runs its configuration's commands, with the X display it made.
-            self.config = config_file(f"""output HEADLESS-1 resolution {SCREEN_W}x{SCREEN_H}
+    def open(self):
+        # Alt+F4 closes the active window, as on the common desktops. The last line says when
+        # sway runs its configuration's commands, with the X display it made.
+        config = self.config_file(f"""output HEADLESS-1 resolution {SCREEN_W}x{SCREEN_H}
 xwayland {'enable' if self.xwayland else 'disable'}
 bindsym Mod1+F4 kill
 exec sh -c 'echo "$DISPLAY" >"$XDG_RUNTIME_DIR/x.part" && mv "$XDG_RUNTIME_DIR/x.part" "$XDG_RUNTIME_DIR/x"'
 """, ".sway")
-            self.start(["sway", "--config", self.config],
-                       {"WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1",
-                        "WLR_RENDERER": "pixman"})
-            display = os.path.join(self.runtime, "x")
-            wait_for("sway ran no command of its configuration", lambda: os.path.exists(display))
-            with open(display) as f:
-                self.display = f.read().strip()
-            if self.xwayland:
-                self.env["DISPLAY"] = self.display
-            self.env["SWAYSOCK"] = next(os.path.join(self.runtime, n)
-                                        for n in os.listdir(self.runtime) if "-ipc." in n)
-            self.seat = self.spawn([SEAT], user=False, stdin=subprocess.PIPE,
-                                   stdout=subprocess.PIPE, text=True)
-            self.tell("")  # its first "ok": plugged in
-        except BaseException:
-            self.__exit__()
-            raise
-        return self
-
-    def __exit__(self, *exc):
-        super().__exit__()
-        os.unlink(self.config)
+        self.start(["sway", "--config", config], {"WLR_BACKENDS": "headless",
+                                                   "WLR_LIBINPUT_NO_DEVICES": "1",
+                                                   "WLR_RENDERER": "pixman"})
+        display = os.path.join(self.runtime, "x")
+        wait_for("sway ran no command of its configuration", lambda: os.path.exists(display))
+        with open(display) as f:
+            self.display = f.read().strip()
+        if self.xwayland:
+            self.env["DISPLAY"] = self.display
+        self.env["SWAYSOCK"] = next(os.path.join(self.runtime, n)
+                                    for n in os.listdir(self.runtime) if "-ipc." in n)
+        self.seat = self.spawn([SEAT], user=False, stdin=subprocess.PIPE,
+                               stdout=subprocess.PIPE, text=True)
+        self.tell("")  # its first "ok": plugged in
 
     def tell(self, command):
         """One command to the keyboard and mouse; back once the compositor has taken it."""
@@ -257,27 +263,18 @@ class Weston(Compositor):
 
     name = "weston"
 
-    def __enter__(self):
-        try:
-            # Without animations and the panel (and its clock) the screen changes only when a
-            # window does.
-            self.config = config_file("[shell]\npanel-position=none\nstartup-animation=none\n"
-                                      "animation=none\nclose-animation=none\n"
-                                      "focus-animation=none\n", ".ini")
-            self.start(["weston", "--backend=headless-backend.so", "--use-pixman",
-                        f"--width={SCREEN_W}", f"--height={SCREEN_H}", f"--config={self.config}",
-                        "--socket=wayland-1", "--idle-time=0", "--debug"], {})
-            # The screen is one plain colour until the desktop's patterned background is drawn.
-            wait_for("weston showed no desktop", lambda: len(set(
-                self.screenshot()[-3 * SCREEN_W * SCREEN_H::3 * 4099])) > 1)
-        except BaseException:
-            self.__exit__()
-            raise
-        return self
-
-    def __exit__(self, *exc):
-        super().__exit__()
-        os.unlink(self.config)
+    def open(self):
+        # Without animations and the panel (and its clock) the screen changes only when a
+        # window does.
+        config = self.config_file("[shell]\npanel-position=none\nstartup-animation=none\n"
+                                  "animation=none\nclose-animation=none\nfocus-animation=none\n",
+                                  ".ini")
+        self.start(["weston", "--backend=headless-backend.so", "--use-pixman",
+                    f"--width={SCREEN_W}", f"--height={SCREEN_H}", f"--config={config}",
+                    "--socket=wayland-1", "--idle-time=0", "--debug"], {})
+        # The screen is one plain colour until the desktop's patterned background is drawn.
+        wait_for("weston showed no desktop", lambda: len(set(
+            self.screenshot()[-3 * SCREEN_W * SCREEN_H::3 * 4099])) > 1)
 
     def screenshot(self, kind="ppm"):
         """The whole output, through weston's screenshooter (offered with --debug only)."""

@@ -10,11 +10,14 @@ import json
 import os
 import re
 import select
-import signal
 import subprocess
+import sys
 import time
 
 import artwork
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import wayland_desktop  # noqa: E402  (its processes' ending, shared)
 
 SCREEN_W, SCREEN_H = 1024, 768
 
@@ -34,21 +37,7 @@ def spawn(argv, **kwargs):
 
 def end(proc, grace=2.0):
     """Ends one process we started, and whatever it started in its process group."""
-    if proc.poll() is None:
-        try:
-            os.killpg(proc.pid, signal.SIGTERM)
-        except ProcessLookupError:
-            pass
-        try:
-            proc.wait(grace)
-        except subprocess.TimeoutExpired:
-            pass
-    try:
-        os.killpg(proc.pid, signal.SIGKILL)  # stragglers left in the group
-    except (ProcessLookupError, PermissionError):
-        pass
-    if proc.poll() is None:
-        proc.wait(5)
+    wayland_desktop.end(proc, grace)
     if proc in _spawned:
         _spawned.remove(proc)
 

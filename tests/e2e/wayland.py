@@ -3,13 +3,10 @@ the functions of desktop.py that look at windows and drive them are its own, so 
 cases run on it, and the programs under test start as its user, in its session."""
 
 import os
-import sys
 
 import desktop
+import wayland_desktop  # (on the path through desktop)
 from desktop import Failure, Image
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-import wayland_desktop  # noqa: E402
 
 API = ["windows_titled", "window_info", "frame_extents", "click", "park_mouse", "key",
        "root_window", "focused_window", "screenshot", "screenshot_root"]
