@@ -121,8 +121,8 @@ class Compositor:
         """A program started from `folder` (which becomes the user's) as the session starts
         programs."""
         env = {k: v for k, v in self.environment().items() if v is not None}
-        return self.spawn(argv, cwd=folder, env={**env, **kwargs.pop("env", {})},
-                          **as_user(self.user, folder), **kwargs)
+        as_user(self.user, folder)
+        return self.spawn(argv, cwd=folder, env={**env, **kwargs.pop("env", {})}, **kwargs)
 
     def run(self, argv, **kwargs):
         return subprocess.run(argv, env=self.env, capture_output=True, **kwargs)
