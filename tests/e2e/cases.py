@@ -617,7 +617,8 @@ def information_box(t):
 
 
 @group("information box after a click on the main window",
-       ["the box takes the keyboard back", "Return closes it, nothing else happens"])
+       ["the box takes the keyboard back", "Return closes it, nothing else happens",
+        "keys reach the launcher again"])
 def information_box_after_click(t):
     """A modal box keeps the keyboard whatever the user clicks, as on Windows: a click on the
     blocked main window leaves Return to the box."""
@@ -643,6 +644,10 @@ def information_box_after_click(t):
         if app.marks_started():
             raise Failure(f"Return started an entry: {app.marks_started()}")
     t.check("Return closes it, nothing else happens", closes)
+    # Plain keys, which only a window with the keyboard gets: Alt+S left the focus on
+    # シャットダウン, two Tabs on from there are on 終了.
+    t.check("keys reach the launcher again", keys_reach_launcher, t, app, ["Tab", "Tab", "Return"],
+            "first")
 
 
 def quit_by_escape(app, wid):
@@ -1098,9 +1103,11 @@ WESTON_CHECKS = ["a frame: a border and a caption around the client area",
                  "the caption's close box shows a cross", "no other button beside it"]
 
 
-@group("weston: the dialog's own frame", WESTON_CHECKS,
-       when=lambda s: getattr(s.display, "xwayland", False))
-def weston_frame(t):
+@table("weston: the dialog's own frame", [
+    ("the main window", {"setup": LAUNCH_LIST, "client": (artwork.CLIENT_W, artwork.CLIENT_H)}),
+    ("the start-up failure box", {"setup": None, "client": None}),
+], checks=WESTON_CHECKS, when=lambda s: getattr(s.display, "xwayland", False))
+def weston_frame(t, setup, client):
     """weston, like GNOME's compositor, frames no window: the program draws the dialog's frame
     itself, with a close box and nothing to maximise."""
     def settled(shot, what):
@@ -1114,7 +1121,7 @@ def weston_frame(t):
 
     with wayland.Weston() as weston:
         empty = settled(weston.screenshot_root(), "weston's desktop")
-        app = t.start(LAUNCH_LIST, env=weston.environment())
+        app = t.start(setup, env=weston.environment())
         deadline = time.monotonic() + 15
         while weston.screenshot_root().rgb == empty.rgb:
             if time.monotonic() > deadline:
@@ -1124,14 +1131,16 @@ def weston_frame(t):
     box = img.diff(empty)[1]
     x0, y0 = box[0], box[1]
     w, h = box[2] - box[0] + 1, box[3] - box[1] + 1
-    caption = h - artwork.CLIENT_H - 6
-    client = img.crop(x0 + 3, y0 + h - 3 - artwork.CLIENT_H, artwork.CLIENT_W, artwork.CLIENT_H)
+    # The caption: from the top border down to the first row of the window's own face.
+    caption = next(y for y in range(y0 + 4, y0 + h) if img.pixel(x0 + 3, y) == img.pixel(
+        x0 + 3, y0 + h - 4)) - y0 - 3
 
     def framed():
-        if w != artwork.CLIENT_W + 6 or not 16 <= caption <= 30:
-            raise Failure(f"the window is {w} x {h}: not the client area with a 3-pixel border "
-                          f"and a caption 16-30 pixels high")
-        if selected_row(client)[0] != 0:
+        if not 16 <= caption <= 30 or client and (w, h) != (client[0] + 6, client[1] + 6 +
+                                                            caption):
+            raise Failure(f"the window is {w} x {h}, its caption {caption} pixels high: not the "
+                          f"client area {client} in a 3-pixel border under a 16-30 pixel caption")
+        if client and selected_row(img.crop(x0 + 3, y0 + 3 + caption, *client))[0] != 0:
             raise Failure("the client area is not where the frame leaves it")
     t.check(WESTON_CHECKS[0], framed)
     # Columns of the caption with something drawn in them: the icon and the title at the left,
