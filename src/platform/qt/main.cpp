@@ -125,6 +125,6 @@ int main(int argc, char* argv[]) {
     pikorina::qt::Window window(host);
     pikorina::frmMain form(window, host);
     window.Start(form);
-    pikorina::qt::ShowInOwnFrame(window);
+    pikorina::qt::FrameIfUnframed(window);
     return QApplication::exec();
 }

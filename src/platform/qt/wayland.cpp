@@ -4,10 +4,10 @@
 
 #include <QCloseEvent>
 #include <QDialog>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QStyleOptionTitleBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -40,11 +40,12 @@ bool CompositorFrames() {
 // its title and a close box, drawn by the application's style; no buttons to minimise or
 // maximise, as the window's size is fixed. Dragging the caption moves the window, as the
 // compositor does it; the close box and the compositor's own request to close reach the framed
-// widget as a close.
-class DialogFrame final : public QDialog {
+// widget as a close. A plain widget, not a dialog: a dialog makes the first button in its tab
+// order its default one, which Enter then presses.
+class DialogFrame final : public QWidget {
   public:
     DialogFrame(QWidget& content, QWidget* parent)
-        : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), content_(content) {
+        : QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint), content_(content) {
         setWindowTitle(content.windowTitle());
         setWindowIcon(content.windowIcon());
         auto* layout = new QVBoxLayout(this);
@@ -83,13 +84,10 @@ class DialogFrame final : public QDialog {
 
     void changeEvent(QEvent* event) override {
         if (event->type() == QEvent::ActivationChange) update(); // the caption's colours
-        QDialog::changeEvent(event);
+        QWidget::changeEvent(event);
     }
 
     void closeEvent(QCloseEvent* event) override { event->setAccepted(content_.close()); }
-
-    // Esc that no control took: as the frame's close box.
-    void reject() override { content_.close(); }
 
   private:
     static constexpr int kBorder = 3;
@@ -127,36 +125,26 @@ class DialogFrame final : public QDialog {
     QStyle::SubControl pressed_ = QStyle::SC_None;
 };
 
-// Shows a modal dialog anew when another window of the program takes the keyboard from it: a
+// Shows a modal window anew when another window of the program takes the keyboard from it: a
 // newly shown window is put on top and given the keyboard by every compositor, while a request
-// to activate a window may only mark it as wanting attention (sway's default). The box is hidden
-// from the event loop, not from within Qt's focus change, and only while it is still shown.
+// to activate a window may only mark it as wanting attention (sway's default). Done from the
+// event loop, not from within Qt's focus change, and only while the modal window is shown.
 class KeepOnTop final : public QObject {
   public:
-    explicit KeepOnTop(QDialog& modal) : QObject(&modal), modal_(modal) {
+    explicit KeepOnTop(QWidget& modal) : modal_(modal) {
         connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) {
             if (window && window != modal_.windowHandle() && modal_.isVisible()) {
                 QTimer::singleShot(0, this, [this] {
                     if (!modal_.isVisible()) return;
-                    shownAgain_ = true;
-                    modal_.hide(); // ends exec()
+                    modal_.hide();
+                    modal_.show();
                 });
             }
         });
     }
 
-    int Exec() {
-        int answer;
-        do {
-            shownAgain_ = false;
-            answer = modal_.exec();
-        } while (shownAgain_);
-        return answer;
-    }
-
   private:
-    QDialog& modal_;
-    bool shownAgain_ = false;
+    QWidget& modal_;
 };
 
 } // namespace
@@ -165,29 +153,37 @@ bool OnWayland() {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-bool ShowInOwnFrame(QWidget& window) {
-    if (!OnWayland() || CompositorFrames()) return false;
+void FrameIfUnframed(QWidget& window) {
+    if (!OnWayland() || CompositorFrames()) return;
+    QWidget* const focus = window.focusWidget();
     // Lives as long as the program: the window is its child now.
     auto* frame = new DialogFrame(window, nullptr);
     frame->show();
     frame->activateWindow();
-    return true;
+    if (focus) focus->setFocus(Qt::OtherFocusReason);
 }
 
+// As QDialog::exec, but the loop ends on the box's answer only, so that the box, or the frame it
+// is in, can be hidden and shown again meanwhile.
 int ExecModal(QDialog& box) {
     if (!OnWayland()) return box.exec();
     std::unique_ptr<DialogFrame> frame;
-    QDialog* modal = &box;
+    QWidget* modal = &box;
     if (!CompositorFrames()) {
         frame = std::make_unique<DialogFrame>(box, box.parentWidget());
-        frame->setModal(true);
-        QObject::connect(&box, &QDialog::finished, frame.get(), &QDialog::done);
         modal = frame.get();
     }
-    KeepOnTop keep(*modal);
-    const int answer = keep.Exec();
+    QEventLoop loop;
+    QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+    const KeepOnTop keep(*modal);
+    modal->setWindowModality(Qt::ApplicationModal);
+    modal->show();
+    loop.exec(QEventLoop::DialogExec);
+    modal->hide();
     if (frame) box.setParent(nullptr); // the box is the caller's to delete
-    return answer;
+    // Read once the loop is over: a box closed through its frame takes its escape button's
+    // answer only after it has finished.
+    return box.result();
 }
 
 } // namespace pikorina::qt
