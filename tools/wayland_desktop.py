@@ -1,5 +1,5 @@
 """Headless Wayland desktops for the screenshot tour and the end-to-end tests: sway, and weston
-for a compositor that frames no window. Each runs as an unprivileged user of its own (sway
+in a window of it, for a compositor that frames no window. Each runs as an unprivileged user of its own (sway
 refuses root) with a private XDG_RUNTIME_DIR (mode 0700) and a session bus of its own, and
 every process started here is ended when the desktop is left.
 
@@ -120,9 +120,10 @@ class Compositor:
     def run_program(self, argv, folder, **kwargs):
         """A program started from `folder` (which becomes the user's) as the session starts
         programs."""
-        env = {k: v for k, v in self.environment().items() if v is not None}
+        env = {**self.environment(), **kwargs.pop("env", {})}
         as_user(self.user, folder)
-        return self.spawn(argv, cwd=folder, env={**env, **kwargs.pop("env", {})}, **kwargs)
+        return self.spawn(argv, cwd=folder, env={k: v for k, v in env.items() if v is not None},
+                          **kwargs)
 
     def run(self, argv, **kwargs):
         return subprocess.run(argv, env=self.env, capture_output=True, **kwargs)
@@ -258,34 +259,53 @@ exec sh -c 'echo "$DISPLAY" >"$XDG_RUNTIME_DIR/x.part" && mv "$XDG_RUNTIME_DIR/x
         return out.stdout
 
 
-class Weston(Compositor):
-    """weston's desktop on a headless output: a compositor that frames no window."""
+class Weston:
+    """weston's desktop in a window of a sway session (its Wayland backend): a compositor that
+    frames no window, with the session's keyboard and mouse. Coordinates are its output's."""
 
-    name = "weston"
+    def __init__(self, sway, width=800, height=600):
+        self.sway, self.size = sway, (width, height)
 
-    def open(self):
-        # Without animations and the panel (and its clock) the screen changes only when a
+    def __enter__(self):
+        sway = self.sway
+        # Without animations and the panel (and its clock), the screen changes only when a
         # window does.
-        config = self.config_file("[shell]\npanel-position=none\nstartup-animation=none\n"
+        config = sway.config_file("[shell]\npanel-position=none\nstartup-animation=none\n"
                                   "animation=none\nclose-animation=none\nfocus-animation=none\n",
                                   ".ini")
-        self.start(["weston", "--backend=headless-backend.so", "--use-pixman",
-                    f"--width={SCREEN_W}", f"--height={SCREEN_H}", f"--config={config}",
-                    "--socket=wayland-1", "--idle-time=0", "--debug"], {})
-        # The screen is one plain colour until the desktop's patterned background is drawn.
-        wait_for("weston showed no desktop", lambda: len(set(
-            self.screenshot()[-3 * SCREEN_W * SCREEN_H::3 * 4099])) > 1)
+        before = set(v["id"] for v in sway.views())
+        self.socket = f"weston-{len(sway.files)}"  # one of its own for each weston
+        with open(os.path.join(sway.runtime, self.socket + ".log"), "wb") as log:
+            self.proc = sway.spawn(["weston", "--backend=wayland-backend.so", "--use-pixman",
+                                    f"--width={self.size[0]}", f"--height={self.size[1]}",
+                                    f"--config={config}", f"--socket={self.socket}",
+                                    "--idle-time=0"], stdout=log, stderr=subprocess.STDOUT)
+        self.view = wait_for(f"weston's window did not appear (see {log.name})", lambda: [
+            v["id"] for v in sway.views() if v["id"] not in before])[0]
+        # Until the desktop's patterned background is drawn, a row across the middle of the
+        # window has only the few colours of its frame.
+        wait_for("weston showed no desktop", lambda: len(set(self.middle_row())) > 16)
+        return self
+
+    def middle_row(self):
+        ppm = self.screenshot()
+        w, h = map(int, ppm.split(b"\n")[1].split())  # P6 W H 255, as grim writes it
+        start = len(ppm) - 3 * w * h + 3 * w * (h // 2)
+        return [ppm[i:i + 3] for i in range(start, start + 3 * w, 3)]
+
+    def __exit__(self, *exc):
+        end(self.proc)
+
+    def environment(self):
+        """What a program started on this weston sees unlike one started on sway."""
+        return {"WAYLAND_DISPLAY": self.socket, "DISPLAY": None}
+
+    def run_program(self, argv, folder, **kwargs):
+        env = {**self.environment(), **kwargs.pop("env", {})}
+        return self.sway.run_program(argv, folder, env=env, **kwargs)
 
     def screenshot(self, kind="ppm"):
-        """The whole output, through weston's screenshooter (offered with --debug only)."""
-        folder = tempfile.mkdtemp(dir=self.runtime)
-        os.chown(folder, self.user.pw_uid, self.user.pw_gid)
-        out = subprocess.run(["weston-screenshooter"], env=self.env, cwd=folder,
-                             capture_output=True, timeout=30, **as_user(self.user))
-        shots = os.listdir(folder)
-        if out.returncode != 0 or len(shots) != 1:
-            raise RuntimeError(f"weston-screenshooter: {out.stderr.decode(errors='replace')}")
-        image = subprocess.run(["convert", os.path.join(folder, shots[0]), f"{kind}:-"],
-                               capture_output=True, check=True).stdout
-        shutil.rmtree(folder)
-        return image
+        return self.sway.screenshot(self.view, kind=kind)
+
+    def click(self, x, y, repeat=1):
+        self.sway.click(self.view, x, y, repeat)

@@ -1103,13 +1103,9 @@ WESTON_CHECKS = ["a frame: a border and a caption around the client area",
                  "the caption's close box shows a cross", "no other button beside it"]
 
 
-@table("weston: the dialog's own frame", [
-    ("the main window", {"setup": LAUNCH_LIST, "client": (artwork.CLIENT_W, artwork.CLIENT_H)}),
-    ("the start-up failure box", {"setup": None, "client": None}),
-], checks=WESTON_CHECKS, when=lambda s: getattr(s.display, "xwayland", False))
-def weston_frame(t, setup, client):
-    """weston, like GNOME's compositor, frames no window: the program draws the dialog's frame
-    itself, with a close box and nothing to maximise."""
+def on_weston(t, weston, setup):
+    """The program started on weston, once drawn: the instance, the screen, and the window's
+    rectangle on it (x, y, w, h), its caption's height and the close box's columns."""
     def settled(shot, what):
         """The screen once two looks in a row agree: all drawn."""
         deadline = time.monotonic() + 15
@@ -1119,21 +1115,44 @@ def weston_frame(t, setup, client):
             shot = again
         return shot
 
-    with wayland.Weston() as weston:
-        empty = settled(weston.screenshot_root(), "weston's desktop")
-        app = t.start(setup, env=weston.environment())
-        deadline = time.monotonic() + 15
-        while weston.screenshot_root().rgb == empty.rgb:
-            if time.monotonic() > deadline:
-                raise Failure(f"no window on weston within 15 s: {app.problem() or 'running'}")
-        img = settled(weston.screenshot_root(), "the window on weston")
-        app.stop()
-    box = img.diff(empty)[1]
-    x0, y0 = box[0], box[1]
-    w, h = box[2] - box[0] + 1, box[3] - box[1] + 1
+    empty = settled(weston.screenshot_root(), "weston's desktop")
+    app = t.start(setup, env=weston.environment())
+    deadline = time.monotonic() + 15
+    while weston.screenshot_root().rgb == empty.rgb:
+        if time.monotonic() > deadline:
+            raise Failure(f"no window on weston within 15 s: {app.problem() or 'running'}")
+    img = settled(weston.screenshot_root(), "the window on weston")
+    x0, y0, x1, y1 = img.diff(empty)[1]
     # The caption: from the top border down to the first row of the window's own face.
-    caption = next(y for y in range(y0 + 4, y0 + h) if img.pixel(x0 + 3, y) == img.pixel(
-        x0 + 3, y0 + h - 4)) - y0 - 3
+    caption = next(y for y in range(y0 + 4, y1) if img.pixel(x0 + 3, y) == img.pixel(
+        x0 + 3, y1 - 3)) - y0 - 3
+    # Columns of the caption with something drawn in them: the icon and the title at the left,
+    # the close box at the right. Its gradient runs from left to right.
+    runs = []
+    for x in range(x0 + 3, x1 - 2):
+        if len({img.pixel(x, y) for y in range(y0 + 5, y0 + 2 + caption)}) == 1:
+            continue
+        if runs and runs[-1][1] == x - 1:
+            runs[-1][1] = x
+        else:
+            runs.append([x, x])
+    return app, img, (x0, y0, x1 - x0 + 1, y1 - y0 + 1), caption, runs
+
+
+def on_weston_here(s):
+    return getattr(s.display, "xwayland", False)
+
+
+@table("weston: the dialog's own frame", [
+    ("the main window", {"setup": LAUNCH_LIST, "client": (artwork.CLIENT_W, artwork.CLIENT_H)}),
+    ("the start-up failure box", {"setup": None, "client": None}),
+], checks=WESTON_CHECKS, when=on_weston_here)
+def weston_frame(t, setup, client):
+    """weston, like GNOME's compositor, frames no window: the program draws the dialog's frame
+    itself, with a close box and nothing to maximise."""
+    with wayland.Weston(t.session.display) as weston:
+        app, img, (x0, y0, w, h), caption, runs = on_weston(t, weston, setup)
+        app.stop()
 
     def framed():
         if not 16 <= caption <= 30 or client and (w, h) != (client[0] + 6, client[1] + 6 +
@@ -1143,20 +1162,9 @@ def weston_frame(t, setup, client):
         if client and selected_row(img.crop(x0 + 3, y0 + 3 + caption, *client))[0] != 0:
             raise Failure("the client area is not where the frame leaves it")
     t.check(WESTON_CHECKS[0], framed)
-    # Columns of the caption with something drawn in them: the icon and the title at the left,
-    # the close box at the right. Its gradient runs from left to right.
-    top, inner = y0 + 4, range(y0 + 5, y0 + 2 + caption)
-    drawn = [x for x in range(x0 + 3, x0 + w - 3)
-             if len({img.pixel(x, y) for y in inner}) > 1]
-    runs = []
-    for x in drawn:
-        if runs and runs[-1][1] == x - 1:
-            runs[-1][1] = x
-        else:
-            runs.append([x, x])
     close = runs[-1] if runs else [0, 0]
     t.check(WESTON_CHECKS[1], lambda: expect_cross(
-        img, (close[0], top, close[1] - close[0] + 1, caption - 2), 2))
+        img, (close[0], y0 + 4, close[1] - close[0] + 1, caption - 2), 2))
 
     def alone():
         beside = [r for r in runs[:-1] if r[1] >= close[0] - 60]
@@ -1164,3 +1172,22 @@ def weston_frame(t, setup, client):
             raise Failure(f"drawn columns of the caption: {runs}; expected the close box at its "
                           f"right end and nothing within 60 pixels left of it")
     t.check(WESTON_CHECKS[2], alone)
+
+
+@group("weston: keys and the close box", ["Enter right after start starts the first entry",
+                                          "the close box ends the program with status 0"],
+       when=on_weston_here)
+def weston_input(t):
+    with wayland.Weston(t.session.display) as weston:
+        app, img, (x0, y0, w, h), caption, runs = on_weston(t, weston, LAUNCH_LIST)
+
+        def enter():
+            desktop.key("Return")
+            expect_args(app, "first", expected_args(t, "first"))
+        t.check("Enter right after start starts the first entry", enter)
+
+        def close_box():
+            weston.click((runs[-1][0] + runs[-1][1]) // 2, y0 + 3 + caption // 2)
+            if (status := app.wait_exit(5)) != 0:
+                raise Failure(f"exit status {status}, expected 0")
+        t.check("the close box ends the program with status 0", close_box)

@@ -8,8 +8,10 @@ import desktop
 import wayland_desktop  # (on the path through desktop)
 from desktop import Failure, Image
 
-API = ["windows_titled", "window_info", "frame_extents", "click", "park_mouse", "key",
-       "root_window", "focused_window", "screenshot", "screenshot_root"]
+# desktop.py's function -> this desktop's method
+API = {name: name for name in ["windows_titled", "window_info", "frame_extents", "click",
+                               "park_mouse", "key", "root_window", "focused_window"]}
+API.update(screenshot="image", screenshot_root="image")
 
 
 class Sway(wayland_desktop.Sway):
@@ -19,8 +21,8 @@ class Sway(wayland_desktop.Sway):
     def __enter__(self):
         super().__enter__()
         self.saved, self.outer = {name: getattr(desktop, name) for name in API}, dict(os.environ)
-        for name in API:
-            setattr(desktop, name, getattr(self, name))
+        for name, method in API.items():
+            setattr(desktop, name, getattr(self, method))
         desktop.run_as = lambda folder: wayland_desktop.as_user(self.user, folder)
         for name, value in self.environment().items():
             os.environ.pop(name, None) if value is None else os.environ.update({name: value})
@@ -60,11 +62,8 @@ class Sway(wayland_desktop.Sway):
     def focused_window(self):
         return next((v["id"] for v in self.views() if v["focused"]), None)
 
-    def screenshot(self, wid=None, scale=1):
-        return Image.from_ppm(super().screenshot(wid, scale))
-
-    def screenshot_root(self):
-        return self.screenshot()
+    def image(self, wid=None, scale=1):
+        return Image.from_ppm(self.screenshot(wid, scale))
 
 
 class Weston(wayland_desktop.Weston):
