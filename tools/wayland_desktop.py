@@ -169,11 +169,13 @@ class Sway(Compositor):
                            else f"no X server, QT_QPA_PLATFORM={self.platform}")
 
     def open(self):
-        # Alt+F4 closes the active window, as on the common desktops. The last line says when
-        # sway runs its configuration's commands, with the X display it made.
+        # Alt+F4 closes the active window, as on the common desktops. A weston in a window keeps
+        # its own size. The last line says when sway runs its configuration's commands, with
+        # the X display it made.
         config = self.config_file(f"""output HEADLESS-1 resolution {SCREEN_W}x{SCREEN_H}
 xwayland {'enable' if self.xwayland else 'disable'}
 bindsym Mod1+F4 kill
+for_window [title="^Weston Compositor"] floating enable
 exec sh -c 'echo "$DISPLAY" >"$XDG_RUNTIME_DIR/x.part" && mv "$XDG_RUNTIME_DIR/x.part" "$XDG_RUNTIME_DIR/x"'
 """, ".sway")
         self.start(["sway", "--config", config], {"WLR_BACKENDS": "headless",
@@ -282,16 +284,17 @@ class Weston:
                                     "--idle-time=0"], stdout=log, stderr=subprocess.STDOUT)
         self.view = wait_for(f"weston's window did not appear (see {log.name})", lambda: [
             v["id"] for v in sway.views() if v["id"] not in before])[0]
-        # Until the desktop's patterned background is drawn, a row across the middle of the
-        # window has only the few colours of its frame.
-        wait_for("weston showed no desktop", lambda: len(set(self.middle_row())) > 16)
+        # Until the desktop's patterned background is drawn, the middle of the screen is one
+        # plain colour.
+        wait_for("weston showed no desktop", lambda: len(set(self.middle())) > 4)
         return self
 
-    def middle_row(self):
+    def middle(self):
+        """The pixels of the middle half of the window's middle row."""
         ppm = self.screenshot()
         w, h = map(int, ppm.split(b"\n")[1].split())  # P6 W H 255, as grim writes it
         start = len(ppm) - 3 * w * h + 3 * w * (h // 2)
-        return [ppm[i:i + 3] for i in range(start, start + 3 * w, 3)]
+        return [ppm[i:i + 3] for i in range(start + 3 * (w // 4), start + 3 * (3 * w // 4), 3)]
 
     def __exit__(self, *exc):
         end(self.proc)
