@@ -116,7 +116,8 @@ class ScreenReader:
                            os.path.join(os.path.dirname(__file__), "reader.py")],
                           env=dict(os.environ, XDG_RUNTIME_DIR=folder), text=True,
                           stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                          stderr=open(os.path.join(folder, "errors"), "w"))
+                          stderr=open(os.path.join(folder, "errors"), "w"),
+                          **(run_as(folder) if run_as else {}))  # on the programs' bus
         self.folder, self.env = folder, {"DBUS_SESSION_BUS_ADDRESS": self.ask()}
 
     def ask(self, *question):
