@@ -48,6 +48,9 @@ class DialogFrame final : public QWidget {
         : QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint), content_(content) {
         setWindowTitle(content.windowTitle());
         setWindowIcon(content.windowIcon());
+        // Inside the frame the window is no window of its own: a screen reader finds it, a
+        // dialog named by its title, in the frame's window.
+        content.setAccessibleName(content.windowTitle());
         auto* layout = new QVBoxLayout(this);
         layout->setSizeConstraint(QLayout::SetFixedSize); // the frame follows the content's size
         layout->setContentsMargins(kBorder, kBorder + CaptionHeight(), kBorder, kBorder);
