@@ -186,10 +186,12 @@ class Instance:
 
     def start(self):
         with open(self.log, "wb") as log:
+            env = {**self.program.environment(self.folder), **self.env}
             self.proc = desktop.spawn(self.program.argv(self.folder), cwd=self.folder,
-                                      env={**self.program.environment(self.folder), **self.env},
+                                      env={k: v for k, v in env.items() if v is not None},
                                       stdin=subprocess.DEVNULL, stdout=log,
-                                      stderr=subprocess.STDOUT)
+                                      stderr=subprocess.STDOUT,
+                                      **(desktop.run_as(self.folder) if desktop.run_as else {}))
         return self
 
     def output(self, lines=8):

@@ -37,6 +37,16 @@ def centre(r):
     return x + w // 2, y + h // 2
 
 
+def doubled(img):
+    """An image scaled to twice its size, each pixel as a block of four."""
+    rows = []
+    for y in range(img.height):
+        row = b"".join(img.rgb[i:i + 3] * 2 for i in range(3 * y * img.width,
+                                                           3 * (y + 1) * img.width, 3))
+        rows += [row, row]
+    return type(img)(2 * img.width, 2 * img.height, b"".join(rows))
+
+
 def inside(point, r, margin=0):
     x, y = point
     rx, ry, rw, rh = r

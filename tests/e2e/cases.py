@@ -8,6 +8,7 @@ import time
 
 import artwork
 import desktop
+import wayland
 from app import ERROR_TITLE, INFO_TITLE, MAIN_TITLE, REPORT_TITLE
 from artwork import BUTTONS, CANCEL_BUTTON, EXIT_BUTTON, FRAMES, LABEL, LIST
 from desktop import Failure, is_dark
@@ -228,7 +229,12 @@ def main_window(t):
     def centred():
         info = desktop.window_info(wid)
         extents = desktop.frame_extents(wid)
-        if extents:
+        if getattr(t.session.display, "places_windows", False):
+            # No Wayland client can place its window; sway centres the window's body (under its
+            # title bar), as a window manager does with a window that asks for no place.
+            centre = (info["x"] + info["width"] / 2, info["y"] + info["height"] / 2)
+            what = f"the window's body {info['width']}x{info['height']}+{info['x']}+{info['y']}"
+        elif extents:
             left, right, top, bottom = extents
             x, y = info["x"] - left, info["y"] - top
             w, h = info["width"] + left + right, info["height"] + top + bottom
@@ -370,29 +376,33 @@ def title_bar(t):
     time.sleep(0.2)
     img = desktop.screenshot(int(wid))  # the whole framed window, title bar included
 
-    def cross():
-        # Wine draws the frame's glyphs from its Marlett font: without it the close box shows
-        # the letter "r", which stands for the cross in that font. A cross has ink in the four
-        # corners of its extent and at its centre; a letter does not, and a box for a missing
-        # glyph has no centre.
-        x0, y0, w, h = close_box(img, wid.ox, wid.oy)
-        ink = {(x, y) for y in range(y0 + 1, y0 + h - 1) for x in range(x0 + 1, x0 + w - 1)
-               if is_dark(img.pixel(x, y))}
-        if not ink:
-            raise Failure(f"the close box at {(x0, y0, w, h)} is empty")
-        left, right = min(x for x, _ in ink), max(x for x, _ in ink)
-        top, bottom = min(y for _, y in ink), max(y for _, y in ink)
-        cx, cy = (left + right) / 2, (top + bottom) / 2
-        spots = {"top left": (left, top), "top right": (right, top), "bottom left": (left, bottom),
-                 "bottom right": (right, bottom), "centre": (cx, cy)}
-        bare = [name for name, (x, y) in spots.items()
-                if not any(abs(x - ix) <= 1 and abs(y - iy) <= 1 for ix, iy in ink)]
-        if right - left < 4 or bottom - top < 4 or bare:
-            drawing = "\n".join("".join("#" if (x, y) in ink else "." for x in range(left, right + 1))
-                                 for y in range(top, bottom + 1))
-            raise Failure(f"the close box at {(x0, y0, w, h)} shows no cross: no ink at its "
-                          f"{', '.join(bare) or 'extent'}; it shows\n{drawing}")
-    t.check("the close box shows a cross, not a letter", cross)
+    # Wine draws the frame's glyphs from its Marlett font: without it the close box shows the
+    # letter "r", which stands for the cross in that font.
+    t.check("the close box shows a cross, not a letter",
+            lambda: expect_cross(img, close_box(img, wid.ox, wid.oy), 1))
+
+
+def expect_cross(img, box, inset):
+    """The button at box (x, y, w, h) shows a cross within its edges `inset` pixels wide. A
+    cross has ink in the four corners of its extent and at its centre; a letter does not, and a
+    box for a missing glyph has no centre."""
+    x0, y0, w, h = box
+    ink = {(x, y) for y in range(y0 + inset, y0 + h - inset)
+           for x in range(x0 + inset, x0 + w - inset) if is_dark(img.pixel(x, y))}
+    if not ink:
+        raise Failure(f"the close box at {box} is empty")
+    left, right = min(x for x, _ in ink), max(x for x, _ in ink)
+    top, bottom = min(y for _, y in ink), max(y for _, y in ink)
+    cx, cy = (left + right) / 2, (top + bottom) / 2
+    spots = {"top left": (left, top), "top right": (right, top), "bottom left": (left, bottom),
+             "bottom right": (right, bottom), "centre": (cx, cy)}
+    bare = [name for name, (x, y) in spots.items()
+            if not any(abs(x - ix) <= 1 and abs(y - iy) <= 1 for ix, iy in ink)]
+    if right - left < 4 or bottom - top < 4 or bare:
+        drawing = "\n".join("".join("#" if (x, y) in ink else "." for x in range(left, right + 1))
+                             for y in range(top, bottom + 1))
+        raise Failure(f"the close box at {box} shows no cross: no ink at its "
+                      f"{', '.join(bare) or 'extent'}; it shows\n{drawing}")
 
 
 # ---------------------------------------------------------------------------------------------
@@ -604,6 +614,40 @@ def information_box(t):
     # Alt+E, as the access key of 終了 works wherever the focus is in the window (Alt+S may
     # have left it on シャットダウン, where Return would show the box again).
     t.check("keys reach the launcher again", keys_reach_launcher, t, app, ["alt+e"], "first")
+
+
+@group("information box after a click on the main window",
+       ["the box takes the keyboard back", "Return closes it, nothing else happens",
+        "keys reach the launcher again"])
+def information_box_after_click(t):
+    """A modal box keeps the keyboard whatever the user clicks, as on Windows: a click on the
+    blocked main window leaves Return to the box."""
+    app = t.start(LAUNCH_LIST)
+    wid = app.wait_main()
+    desktop.key("alt+s")
+    app.wait_box(INFO_TITLE)
+    desktop.click(wid, *BARE_A)
+
+    def keyboard():
+        deadline = time.monotonic() + 5
+        while (focused := desktop.focused_window()) not in desktop.windows_titled(INFO_TITLE):
+            if time.monotonic() > deadline:
+                raise Failure(f"5 s after a click on the main window the keyboard is on window "
+                              f"{focused}, not on the box {desktop.windows_titled(INFO_TITLE)}")
+            time.sleep(0.05)
+    t.check("the box takes the keyboard back", keyboard)
+
+    def closes():
+        desktop.key("Return")
+        desktop.wait_gone(INFO_TITLE)
+        app.expect_running("after the information box")
+        if app.marks_started():
+            raise Failure(f"Return started an entry: {app.marks_started()}")
+    t.check("Return closes it, nothing else happens", closes)
+    # Plain keys, which only a window with the keyboard gets: Alt+S left the focus on
+    # シャットダウン, two Tabs on from there are on 終了.
+    t.check("keys reach the launcher again", keys_reach_launcher, t, app, ["Tab", "Tab", "Return"],
+            "first")
 
 
 def quit_by_escape(app, wid):
@@ -1017,3 +1061,133 @@ def screen_reader(t):
              ("push button", "キャンセル"), ("push button", "終了(E)")])
     t.check(t.group.checks[1], same, (showing(before), during["told"], showing(during["parts"])),
             ([True], True, [False]))
+
+
+# ---------------------------------------------------------------------------------------------
+# Wayland: a scaled output, and a compositor that frames no window
+
+
+@group("output scale 2", ["the client area is still 369 x 238", "drawn at twice the resolution, "
+                          "not the scale-1 picture with its pixels doubled"],
+       when=lambda s: hasattr(s.display, "scale"))
+def scale_two(t):
+    # A program learns the scale as it starts (Qt 6.4 does not draw anew for a new scale).
+    app = t.start(LAUNCH_LIST)
+    desktop.park_mouse()
+    doubled = artwork.doubled(desktop.screenshot(app.wait_main()))
+    app.stop()
+    desktop.wait_gone(MAIN_TITLE)
+    t.session.display.scale(2)
+    try:
+        app = t.start(LAUNCH_LIST)
+        wid = app.wait_main()
+
+        def size():
+            info = desktop.window_info(wid)
+            if (info["width"], info["height"]) != (artwork.CLIENT_W, artwork.CLIENT_H):
+                raise Failure(f"client area {info['width']} x {info['height']} at scale 2")
+        t.check("the client area is still 369 x 238", size)
+
+        def crisp():
+            count = desktop.screenshot(wid, 2).diff(doubled)[0]
+            if count < 2000:
+                raise Failure(f"at scale 2 the window differs from its scale-1 picture, doubled, "
+                              f"in {count} pixels: upscaled, not drawn at 2x")
+        t.check("drawn at twice the resolution, not the scale-1 picture with its pixels doubled",
+                crisp)
+    finally:
+        t.session.display.scale(1)
+
+
+WESTON_CHECKS = ["a frame: a border and a caption around the client area",
+                 "the caption's close box shows a cross", "no other button beside it"]
+
+
+def on_weston(t, weston, setup):
+    """The program started on weston, once drawn: the instance, the screen, and the window's
+    rectangle on it (x, y, w, h), its caption's height and the close box's columns."""
+    def settled(shot, what):
+        """The screen once two looks in a row agree: all drawn."""
+        deadline = time.monotonic() + 15
+        while (again := weston.screenshot_root()).rgb != shot.rgb:
+            if time.monotonic() > deadline:
+                raise Failure(f"{what} did not settle within 15 s")
+            shot = again
+        return shot
+
+    empty = settled(weston.screenshot_root(), "weston's desktop")
+    app = t.start(setup, env=weston.environment())
+    deadline = time.monotonic() + 15
+    while weston.screenshot_root().rgb == empty.rgb:
+        if time.monotonic() > deadline:
+            raise Failure(f"no window on weston within 15 s: {app.problem() or 'running'}")
+    img = settled(weston.screenshot_root(), "the window on weston")
+    x0, y0, x1, y1 = img.diff(empty)[1]
+    # The caption: from the top border down to the first row of the window's own face.
+    caption = next(y for y in range(y0 + 4, y1) if img.pixel(x0 + 3, y) == img.pixel(
+        x0 + 3, y1 - 3)) - y0 - 3
+    # Columns of the caption with something drawn in them: the icon and the title at the left,
+    # the close box at the right. Its gradient runs from left to right.
+    runs = []
+    for x in range(x0 + 3, x1 - 2):
+        if len({img.pixel(x, y) for y in range(y0 + 5, y0 + 2 + caption)}) == 1:
+            continue
+        if runs and runs[-1][1] == x - 1:
+            runs[-1][1] = x
+        else:
+            runs.append([x, x])
+    return app, img, (x0, y0, x1 - x0 + 1, y1 - y0 + 1), caption, runs
+
+
+def on_weston_here(s):
+    return getattr(s.display, "xwayland", False)
+
+
+@table("weston: the dialog's own frame", [
+    ("the main window", {"setup": LAUNCH_LIST, "client": (artwork.CLIENT_W, artwork.CLIENT_H)}),
+    ("the start-up failure box", {"setup": None, "client": None}),
+], checks=WESTON_CHECKS, when=on_weston_here)
+def weston_frame(t, setup, client):
+    """weston, like GNOME's compositor, frames no window: the program draws the dialog's frame
+    itself, with a close box and nothing to maximise."""
+    with wayland.Weston(t.session.display) as weston:
+        app, img, (x0, y0, w, h), caption, runs = on_weston(t, weston, setup)
+        app.stop()
+
+    def framed():
+        if not 16 <= caption <= 30 or client and (w, h) != (client[0] + 6, client[1] + 6 +
+                                                            caption):
+            raise Failure(f"the window is {w} x {h}, its caption {caption} pixels high: not the "
+                          f"client area {client} in a 3-pixel border under a 16-30 pixel caption")
+        if client and selected_row(img.crop(x0 + 3, y0 + 3 + caption, *client))[0] != 0:
+            raise Failure("the client area is not where the frame leaves it")
+    t.check(WESTON_CHECKS[0], framed)
+    close = runs[-1] if runs else [0, 0]
+    t.check(WESTON_CHECKS[1], lambda: expect_cross(
+        img, (close[0], y0 + 4, close[1] - close[0] + 1, caption - 2), 2))
+
+    def alone():
+        beside = [r for r in runs[:-1] if r[1] >= close[0] - 60]
+        if x0 + w - 3 - close[1] > 6 or beside:
+            raise Failure(f"drawn columns of the caption: {runs}; expected the close box at its "
+                          f"right end and nothing within 60 pixels left of it")
+    t.check(WESTON_CHECKS[2], alone)
+
+
+@group("weston: keys and the close box", ["Enter right after start starts the first entry",
+                                          "the close box ends the program with status 0"],
+       when=on_weston_here)
+def weston_input(t):
+    with wayland.Weston(t.session.display) as weston:
+        app, img, (x0, y0, w, h), caption, runs = on_weston(t, weston, LAUNCH_LIST)
+
+        def enter():
+            desktop.key("Return")
+            expect_args(app, "first", expected_args(t, "first"))
+        t.check("Enter right after start starts the first entry", enter)
+
+        def close_box():
+            weston.click((runs[-1][0] + runs[-1][1]) // 2, y0 + 3 + caption // 2)
+            if (status := app.wait_exit(5)) != 0:
+                raise Failure(f"exit status {status}, expected 0")
+        t.check("the close box ends the program with status 0", close_box)

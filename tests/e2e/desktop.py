@@ -10,15 +10,19 @@ import json
 import os
 import re
 import select
-import signal
 import subprocess
+import sys
 import time
 
 import artwork
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import wayland_desktop  # noqa: E402  (its processes' ending, shared)
+
 SCREEN_W, SCREEN_H = 1024, 768
 
 _spawned = []  # Popen objects, each the leader of its own process group
+run_as = None  # folder -> Popen's arguments to run a program from there as the desktop's user
 
 
 class Failure(Exception):
@@ -33,21 +37,7 @@ def spawn(argv, **kwargs):
 
 def end(proc, grace=2.0):
     """Ends one process we started, and whatever it started in its process group."""
-    if proc.poll() is None:
-        try:
-            os.killpg(proc.pid, signal.SIGTERM)
-        except ProcessLookupError:
-            pass
-        try:
-            proc.wait(grace)
-        except subprocess.TimeoutExpired:
-            pass
-    try:
-        os.killpg(proc.pid, signal.SIGKILL)  # stragglers left in the group
-    except (ProcessLookupError, PermissionError):
-        pass
-    if proc.poll() is None:
-        proc.wait(5)
+    wayland_desktop.end(proc, grace)
     if proc in _spawned:
         _spawned.remove(proc)
 
@@ -68,6 +58,7 @@ class Display:
         self.wm = wm
         self.name = None
         self.procs = []
+        self.label = "openbox" if wm else "no window manager"
 
     def __enter__(self):
         # Xvfb picks a free display number itself and writes it down once it takes clients:
@@ -87,6 +78,13 @@ class Display:
             raise RuntimeError(f"Xvfb did not start (status {xvfb.poll()})")
         self.name = f":{number}"
         os.environ["DISPLAY"] = self.name
+        # A desktop session has one D-Bus session bus for its programs, ended with it. Without
+        # one, libdbus starts a bus for each program (dbus-launch's autolaunch), and nothing
+        # ends those.
+        bus = spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                    stdout=subprocess.PIPE)
+        self.procs.append(bus)
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
         if self.wm:
             self.procs.append(spawn(["openbox"], stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL))
@@ -102,6 +100,7 @@ class Display:
         for proc in reversed(self.procs):
             end(proc)
         self.procs = []
+        os.environ.pop("DBUS_SESSION_BUS_ADDRESS", None)
 
 
 def xprop_root():
@@ -117,7 +116,8 @@ class ScreenReader:
                            os.path.join(os.path.dirname(__file__), "reader.py")],
                           env=dict(os.environ, XDG_RUNTIME_DIR=folder), text=True,
                           stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                          stderr=open(os.path.join(folder, "errors"), "w"))
+                          stderr=open(os.path.join(folder, "errors"), "w"),
+                          **(run_as(folder) if run_as else {}))  # on the programs' bus
         self.folder, self.env = folder, {"DBUS_SESSION_BUS_ADDRESS": self.ask()}
 
     def ask(self, *question):

@@ -7,6 +7,7 @@
 // status 2.
 #include "app/frmMain.h"
 #include "platform/qt/host.h"
+#include "platform/qt/wayland.h"
 #include "platform/qt/window.h"
 
 #include <QApplication>
@@ -124,5 +125,6 @@ int main(int argc, char* argv[]) {
     pikorina::qt::Window window(host);
     pikorina::frmMain form(window, host);
     window.Start(form);
+    pikorina::qt::FrameIfUnframed(window);
     return QApplication::exec();
 }

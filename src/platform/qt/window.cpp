@@ -2,6 +2,8 @@
 // mouse into the core, message boxes and the event pump.
 #include "platform/qt/window.h"
 
+#include "platform/qt/wayland.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -228,7 +230,7 @@ int Window::MsgBox(std::string_view text, int style, std::string_view title) {
         box.setEscapeButton(QMessageBox::Ok);
     }
     box.setDefaultButton(QMessageBox::Ok);
-    const int answer = box.exec() == QMessageBox::Cancel ? kAnswerCancel : kAnswerOk;
+    const int answer = ExecModal(box) == QMessageBox::Cancel ? kAnswerCancel : kAnswerOk;
     // Without a window manager nobody hands the keyboard back when the box goes away.
     if (isVisible()) activateWindow();
     return answer;
