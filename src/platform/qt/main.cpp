@@ -7,7 +7,6 @@
 // status 2.
 #include "app/frmMain.h"
 #include "platform/qt/host.h"
-#include "platform/qt/wayland.h"
 #include "platform/qt/window.h"
 
 #include <QApplication>
@@ -125,6 +124,5 @@ int main(int argc, char* argv[]) {
     pikorina::qt::Window window(host);
     pikorina::frmMain form(window, host);
     window.Start(form);
-    pikorina::qt::FrameIfUnframed(window);
     return QApplication::exec();
 }

@@ -156,14 +156,13 @@ bool OnWayland() {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-void FrameIfUnframed(QWidget& window) {
-    if (!OnWayland() || CompositorFrames()) return;
-    QWidget* const focus = window.focusWidget();
+bool ShowInOwnFrame(QWidget& window) {
+    if (!OnWayland() || CompositorFrames()) return false;
     // Lives as long as the program: the window is its child now.
     auto* frame = new DialogFrame(window, nullptr);
     frame->show();
     frame->activateWindow();
-    if (focus) focus->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 // As QDialog::exec, but the loop ends on the box's answer only, so that the box, or the frame it

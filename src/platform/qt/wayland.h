@@ -11,11 +11,10 @@ namespace pikorina::qt {
 // Whether the program runs as a native Wayland client.
 bool OnWayland();
 
-// Puts the main window, just shown, into a frame of the program's own when the compositor frames
-// no window (weston, GNOME's compositor): Qt's stock frame there offers minimise and maximise on
-// a window that cannot change its size. Nothing has been drawn yet, so nobody sees the switch;
-// the keyboard focus stays where it was.
-void FrameIfUnframed(QWidget& window);
+// Shows the main window in a frame of the program's own when the compositor frames no window
+// (weston, GNOME's compositor): Qt's stock frame there offers minimise and maximise on a window
+// that cannot change its size. False, and nothing shown, where the window needs no such frame.
+bool ShowInOwnFrame(QWidget& window);
 
 // Runs a modal box to its answer, as QDialog::exec does, and keeps it the window that has the
 // keyboard: a click on the blocked main window gives that window the keyboard and raises it over

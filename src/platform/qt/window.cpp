@@ -97,6 +97,9 @@ bool Window::IsShown(ControlId id) const {
 }
 
 void Window::ShowCentred() {
+    // No Wayland client can place its window; where the compositor draws no frame, the window is
+    // shown in one of the program's own.
+    if (ShowInOwnFrame(*this)) return;
     // Centre the outer window, frame included, as the design measures it.
     const QRect screen = this->screen()->availableGeometry();
     const QSize outer(Px(surface().WindowWidth()), Px(surface().WindowHeight()));
