@@ -4,6 +4,7 @@
 
 #include "platform/qt/wayland.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -64,6 +65,9 @@ Window::Window(pikorina::Host& host)
             list_->setUniformItemSizes(true); // keeps a long list quick to fill and scroll
             connect(list_, &QListWidget::itemDoubleClicked, this,
                     [this] { Raise(&frmMain::ListBox_DblClick); });
+            // Queued: it must follow the focus event Qt sends for the list itself.
+            connect(qApp, &QApplication::focusChanged, this, &Window::AnnounceCurrentEntry,
+                    Qt::QueuedConnection);
         } else {
             auto* button = new QPushButton(ToQString(d.caption), this);
             button->setAutoDefault(true); // a focused button is pressed by Enter
@@ -157,6 +161,17 @@ void Window::SelectListRow(int index) {
 
 int Window::ListIndex() const {
     return list_->currentRow();
+}
+
+// Qt 6.4 tells screen readers that the list took the focus, but names its current entry only when
+// the entry changes. Readers that ask the list for its focused child find the list itself (it
+// has the focus) and never say the entry; told that the entry has the focus, they say it, as
+// they do after Down.
+void Window::AnnounceCurrentEntry() {
+    if (!QAccessible::isActive() || !list_->hasFocus() || list_->currentRow() < 0) return;
+    QAccessibleEvent event(list_, QAccessible::Focus);
+    event.setChild(list_->currentRow());
+    QAccessible::updateAccessibility(&event);
 }
 
 void Window::paintEvent(QPaintEvent*) {

@@ -66,6 +66,7 @@ class Window final : public QDialog, public SurfaceWindowSystem {
 
   private:
     QWidget* WidgetOf(ControlId id) const { return widgets_[static_cast<int>(id)]; }
+    void AnnounceCurrentEntry();
 
     std::array<QWidget*, kControlCount> widgets_{};
     QListWidget* list_ = nullptr;
