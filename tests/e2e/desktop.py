@@ -130,94 +130,77 @@ class ScreenReader:
         raise Failure(f"the screen reader gave no answer to {question}: see {self.folder}/errors")
 
 
-# Orca, started as /usr/bin/orca with two changes: its debug log is line-buffered, so that what it
-# says is in the file as soon as it is said, and it neither looks for nor is found by the user's
-# other Orcas (it would refuse to start beside one, though each speaks on a desktop of its own).
+# Orca as /usr/bin/orca starts it, with its debug log line-buffered, so that what it says is in
+# the file once said, and blind to the user's other Orcas (it refuses to start beside one, though
+# each speaks on a desktop of its own).
 _ORCA = """import builtins, sys
-src, log = "/usr/bin/orca", sys.argv.pop(1)
-_open = builtins.open
+src, log, _open = "/usr/bin/orca", sys.argv.pop(1), open
 builtins.open = lambda f, m="r", *a, **k: _open(f, m, 1) if f == log else _open(f, m, *a, **k)
 g = {"__name__": "orca", "__file__": src}
 exec(compile(_open(src).read(), src, "exec"), g)
-g["otherOrcas"], g["setProcessName"] = (lambda: []), (lambda name: None)
-sys.argv[0] = src
+g["otherOrcas"], g["setProcessName"], sys.argv[0] = (lambda: []), (lambda name: None), src
 sys.exit(g["main"]())
 """
-_UTTERANCE = re.compile(r"SPEECH OUTPUT: '(.*?)' ?[\[{]", re.S)
 
 
 class Orca:
-    """The screen reader a blind user runs, on a D-Bus session and accessibility bus of its own,
-    speaking through a speech-dispatcher of its own whose dummy module plays nothing. What it
-    says is read back from its debug log. `env` puts a program on its desktop; a program started
-    once Orca is up finds accessibility switched on, as a user's does. Everything it started ends
-    with `close` (Orca ignores SIGTERM, and gets SIGKILL after the grace period)."""
+    """The screen reader, on a D-Bus session and accessibility bus of its own, speaking through a
+    speech-dispatcher of its own whose dummy module plays nothing; what it says is read from its
+    debug log. `env` puts a program on its desktop, where it finds accessibility switched on, as a
+    user's program does. `close` ends it all (Orca ignores SIGTERM: SIGKILL after the grace)."""
 
     def __init__(self, folder):
-        self.folder, self.procs = folder, []
-        self.log = os.path.join(folder, "orca-debug.log")
+        self.folder, self.procs, self.log = folder, [], os.path.join(folder, "orca-debug.log")
+        env = dict(os.environ, GSETTINGS_BACKEND="memory")
+        for name in ["HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"]:
+            env[name] = os.path.join(folder, name.lower())
+            os.makedirs(env[name], mode=0o700)
+        sock, conf = os.path.join(folder, "speechd.sock"), os.path.join(folder, "speechd")
+        os.makedirs(os.path.join(conf, "log"))
+        with open(os.path.join(conf, "speechd.conf"), "w") as f:
+            f.write('AddModule "dummy" "sd_dummy" ""\nDefaultModule dummy\nAudioOutputMethod "libao"\n')
         try:
-            self._start()
+            self._spawn(env, ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                        stdout=subprocess.PIPE)
+            self._wait(lambda: select.select([self.procs[0].stdout], [], [], 0.05)[0], 30,
+                       "its D-Bus session")
+            env["DBUS_SESSION_BUS_ADDRESS"] = self.procs[0].stdout.readline().decode().strip()
+            self._spawn(env, ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+            self._spawn(env, ["speech-dispatcher", "-s", "-t", "0", "-c", "unix_socket", "-S",
+                              sock, "-C", conf, "-L", os.path.join(conf, "log")])
+            self._wait(lambda: os.path.exists(sock), 30, "speech-dispatcher's socket")
+            self._spawn(dict(env, SPEECHD_ADDRESS="unix_socket:" + sock),
+                        ["/usr/bin/python3", "-c", _ORCA, self.log, "--debug",
+                         "--debug-file=" + self.log])
+            self._wait(self.said, 60, "Orca to say it is on")
         except BaseException:
             self.close()
             raise
-
-    def _spawn(self, what, argv, **kwargs):
-        out = open(os.path.join(self.folder, what + ".out"), "w")
-        self.procs.append(spawn(argv, env=self.env, stdout=out, stderr=subprocess.STDOUT,
-                                **kwargs))
-        return self.procs[-1]
-
-    def _start(self):
-        env = dict(os.environ, GSETTINGS_BACKEND="memory")
-        for name in ["HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
-                     "XDG_RUNTIME_DIR"]:
-            env[name] = os.path.join(self.folder, name.lower())
-            os.makedirs(env[name], mode=0o700, exist_ok=True)
-        self.env = env
-        bus = spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=env,
-                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        self.procs.append(bus)
-        if not select.select([bus.stdout], [], [], 30)[0]:
-            raise Failure("the screen reader's D-Bus session did not start within 30 s")
-        env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
-        self._spawn("at-spi", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
-        conf = os.path.join(self.folder, "speechd")
-        os.makedirs(os.path.join(conf, "log"), exist_ok=True)
-        with open(os.path.join(conf, "speechd.conf"), "w") as f:
-            f.write('AddModule "dummy" "sd_dummy" ""\nDefaultModule dummy\n'
-                    'AudioOutputMethod "libao"\n')
-        sock = os.path.join(self.folder, "speechd.sock")
-        self._spawn("speechd", ["speech-dispatcher", "-s", "-t", "0", "-c", "unix_socket",
-                                "-S", sock, "-C", conf, "-L", os.path.join(conf, "log")])
-        self._wait(lambda: os.path.exists(sock), 30, "speech-dispatcher's socket")
-        env["SPEECHD_ADDRESS"] = "unix_socket:" + sock
-        self.orca = self._spawn("orca", ["/usr/bin/python3", "-c", _ORCA, self.log, "--debug",
-                                         "--debug-file=" + self.log])
-        self._wait(lambda: self.said(), 60, "Orca to say it is on")
         self.env = {"DBUS_SESSION_BUS_ADDRESS": env["DBUS_SESSION_BUS_ADDRESS"]}
+
+    def _spawn(self, env, argv, stdout=None):
+        log = open(os.path.join(self.folder, f"{len(self.procs)}-{os.path.basename(argv[0])}"), "w")
+        self.procs.append(spawn(argv, env=env, stdout=stdout or log, stderr=log))
 
     def _wait(self, ready, timeout, what):
         deadline = time.monotonic() + timeout
         while not ready():
-            if self.procs[-1].poll() is not None:
-                raise Failure(f"waiting for {what}: it ended with status "
-                              f"{self.procs[-1].returncode}; see {self.folder}")
-            if time.monotonic() > deadline:
-                raise Failure(f"waited {timeout} s for {what}; see {self.folder}")
+            if self.procs[-1].poll() is not None or time.monotonic() > deadline:
+                raise Failure(f"waited {timeout} s for {what} (the last process started: status "
+                              f"{self.procs[-1].poll()}); see {self.folder}")
             time.sleep(0.05)
 
     def said(self, since=0):
         """What Orca has said, one string for each utterance, from the `since`th on."""
         try:
             with open(self.log, encoding="utf-8", errors="replace") as f:
-                return _UTTERANCE.findall(f.read())[since:]
+                return re.findall(r"SPEECH OUTPUT: '(.*?)' ?[\[{]", f.read(), re.S)[since:]
         except FileNotFoundError:
             return []
 
     def expect(self, since, texts, what, timeout=15):
         """Waits until Orca, from its `since`th utterance on, has said something, and `texts` in
-        that order (joined by newlines, so that a text may span utterances); what it said."""
+        that order (in utterances joined by newlines: a text may span them); what it said."""
         def found():
             heard, at = "\n".join(self.said(since)), 0
             for text in texts:
