@@ -109,10 +109,10 @@ void Window::Create() {
     AnnounceAsDialog();
 }
 
-// Screen readers: the window is a dialog, as the one it copies is. Windows says so of a window
-// of its own dialog class, and of this plain window through its annotation service, where the
-// system has one that takes the role. Wine's does not: there the call fails, and the window is
-// read as the plain window it is.
+// Screen readers: the window is a dialog box. Windows says so of a window of its own dialog
+// class, and of this plain window through its annotation service, where the system has one that
+// takes the role. Wine's does not: there the call fails, and the window is read as the plain
+// window it is.
 void Window::AnnounceAsDialog() {
     if (FAILED(ole32::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return;
     IAccPropServices* services = nullptr;
