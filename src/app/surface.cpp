@@ -35,23 +35,6 @@ FocusMove Surface::SetVisible(ControlId id, bool visible, bool focused) {
     return FocusMove::Stay;
 }
 
-std::string ShownCaption(std::string_view caption) {
-    std::string shown;
-    for (std::size_t i = 0; i < caption.size(); ++i) {
-        if (caption[i] == '&' && ++i == caption.size()) break;
-        shown += caption[i];
-    }
-    return shown;
-}
-
-AccessiblePart Surface::Accessible(ControlId id) const {
-    const ControlDesign& d = Design(id);
-    const AccessibleRole role = d.kind == ControlKind::ListBox  ? AccessibleRole::List
-                                : d.kind == ControlKind::Button ? AccessibleRole::PushButton
-                                                                : AccessibleRole::StaticText;
-    return {id, role, ShownCaption(d.caption), RectOf(id), (*this)[id].visible};
-}
-
 Rect Surface::ClientRect() const {
     return {0, 0, ClientWidthFor(windowWidth_), ClientHeightFor(windowHeight_)};
 }
@@ -70,15 +53,18 @@ void Surface::Paint(Painter& painter) const {
     if (windowPicture_ != Picture::None) {
         painter.DrawPicture(OwnRect(windowPicture_, 0, 0), windowPicture_);
     }
-    if ((*this)[ControlId::Label].visible) {
-        painter.DrawWrappedText(RectOf(ControlId::Label), Design(ControlId::Label).caption,
-                                kLabelFont, kLabelForeColor);
-    }
     for (const ControlDesign& d : kControls) {
         const ControlState& s = (*this)[d.id];
         if (d.kind == ControlKind::Image && s.visible && s.picture != Picture::None) {
             painter.DrawPicture(RectOf(d.id), s.picture);
         }
+    }
+}
+
+void Surface::PaintLabel(Painter& painter) const {
+    if ((*this)[ControlId::Label].visible) {
+        painter.DrawWrappedText(RectOf(ControlId::Label), Design(ControlId::Label).caption,
+                                kLabelFont, kLabelForeColor);
     }
 }
 
@@ -159,7 +145,6 @@ void SurfaceWindowSystem::SetGeometry(ControlId id, Geometry which, Twips value)
         PlaceControl(id);
     } else {
         Repaint();
-        if (std::ranges::find(kReadingOrder, id) != kReadingOrder.end()) AccessiblePartChanged(id);
     }
 }
 
@@ -172,7 +157,6 @@ void SurfaceWindowSystem::SetVisible(ControlId id, bool visible) {
         ShowControl(id, visible);
     } else {
         Repaint();
-        if (std::ranges::find(kReadingOrder, id) != kReadingOrder.end()) AccessiblePartChanged(id);
     }
     if (move == FocusMove::ToControl) FocusControl(id);
 }

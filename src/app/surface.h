@@ -4,8 +4,9 @@
 // picture; it says what is painted and in which order, which control a click reaches, where
 // the focus goes while its control is hidden, the tab order and which handler a button raises.
 //
-// The list and the buttons are native controls: each platform's own widgets, kept in step with
-// this state. The label, the pictures and the background are painted, through a Painter.
+// The list, the buttons and the warning text are native controls: each platform's own widgets,
+// kept in step with this state, which screen readers find as the platform describes them. The
+// pictures and the background are painted, through a Painter.
 #pragma once
 
 #include "app/design.h"
@@ -59,14 +60,18 @@ struct ControlState {
     }
 };
 
-// The list and the buttons are the platform's own controls; everything else is painted.
+// The list, the buttons and the label are the platform's own controls; the rest is painted.
 constexpr bool IsNative(ControlId id) {
+    return Design(id).kind != ControlKind::Image;
+}
+// Of those, the label never takes the focus.
+constexpr bool TakesFocus(ControlId id) {
     return Design(id).kind == ControlKind::Button || Design(id).kind == ControlKind::ListBox;
 }
 
 // The controls that have a place in the tab order, by their tab indexes: the list, the warning
-// text, then the buttons in the order Tab visits them. It is also the order a screen reader
-// reads the window in.
+// text, then the buttons in the order Tab visits them. The front ends create their controls in
+// this order, which is the order a screen reader reads the window in.
 inline constexpr auto kReadingOrder = [] {
     constexpr auto count =
         std::ranges::count_if(kControls, [](const ControlDesign& d) { return d.tabIndex >= 0; });
@@ -79,29 +84,14 @@ inline constexpr auto kReadingOrder = [] {
     return order;
 }();
 
-// The native controls in the order Tab visits them. The label has a tab index too, but being
-// painted it never takes the focus.
+// The controls in the order Tab visits them. The label has a tab index too, but as a static
+// text it never takes the focus.
 inline constexpr auto kTabOrder = [] {
-    constexpr auto count = std::ranges::count_if(kReadingOrder, IsNative);
+    constexpr auto count = std::ranges::count_if(kReadingOrder, TakesFocus);
     std::array<ControlId, count> order{};
-    std::ranges::copy_if(kReadingOrder, order.begin(), IsNative);
+    std::ranges::copy_if(kReadingOrder, order.begin(), TakesFocus);
     return order;
 }();
-
-// What a screen reader finds of a part of the window. The parts are those of kReadingOrder, in
-// that order; the pictures are decoration, and the window does not expose them.
-enum class AccessibleRole { List, StaticText, PushButton };
-struct AccessiblePart {
-    ControlId id;
-    AccessibleRole role;
-    // What the reader says: the caption as the user sees it, without the access key's "&".
-    std::string name;
-    Rect rect; // in twips of the client area
-    bool visible;
-};
-
-// A caption as shown: "&" marks the access key and is not drawn; "&&" is a plain "&".
-std::string ShownCaption(std::string_view caption);
 
 // Where the focus must go when a control is shown or hidden.
 enum class FocusMove { Stay, ToWindow, ToControl };
@@ -135,9 +125,6 @@ class Surface {
     // that gets it back.
     FocusMove SetVisible(ControlId id, bool visible, bool focused);
 
-    // What a screen reader finds of one of the parts in kReadingOrder.
-    AccessiblePart Accessible(ControlId id) const;
-
     // The client area: the window's outer size less the design's frame.
     Rect ClientRect() const;
     // Where a control lies as drawn. Without stretch an image control is exactly as large as
@@ -145,9 +132,12 @@ class Surface {
     Rect RectOf(ControlId id) const;
 
     // The background colour, the background picture unscaled from the top-left (cut off where
-    // the window ends), the label's text, then the image controls in the order the window
-    // declares them, each above the one before. The native controls lie above all of it.
+    // the window ends), then the image controls in the order the window declares them, each
+    // above the one before. The native controls lie above all of it.
     void Paint(Painter& painter) const;
+    // The label's text while it is shown, for a front end whose label control is drawn by its
+    // owner: over what Paint() puts beneath it, as the platform's own labels draw theirs.
+    void PaintLabel(Painter& painter) const;
 
     // Mouse clicks on the surface. contains(rect) says whether the point lies in a rectangle,
     // as the front end measures it. A click is a press and a release on the same target: on
@@ -241,8 +231,6 @@ class SurfaceWindowSystem : public WindowSystem {
     virtual void ShowCentred() = 0;
     // The painted part changed.
     virtual void Repaint() = 0;
-    // A painted part that screen readers see (the warning text) was shown, hidden or moved.
-    virtual void AccessiblePartChanged(ControlId) {}
     // The window's size changed: surface().ClientRect() is its new client area.
     virtual void ResizeWindow() = 0;
     // Native controls: one moved or changed size, or is shown or hidden.

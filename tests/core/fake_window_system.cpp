@@ -43,6 +43,7 @@ class RecordingPainter final : public Painter {
 std::vector<std::string> Painted(const Surface& surface) {
     RecordingPainter painter;
     surface.Paint(painter);
+    surface.PaintLabel(painter);
     return painter.calls;
 }
 

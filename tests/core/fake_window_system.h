@@ -45,8 +45,6 @@ class FakeWindowSystem : public SurfaceWindowSystem {
     // reached.
     void At(double monotonicTime, std::function<void()> event);
 
-    // The parts a screen reader sees that changed, in order.
-    std::vector<ControlId> accessibleChanges;
     std::vector<MsgBoxCall> boxes;
     std::function<int(const MsgBoxCall&)> onMsgBox;
 
@@ -66,7 +64,6 @@ class FakeWindowSystem : public SurfaceWindowSystem {
   protected:
     void ShowCentred() override { log.push_back("Show frmMain"); }
     void Repaint() override {}
-    void AccessiblePartChanged(ControlId id) override { accessibleChanges.push_back(id); }
     void ResizeWindow() override {}
     void PlaceControl(ControlId) override {}
     void ShowControl(ControlId, bool) override {}
@@ -83,7 +80,8 @@ class FakeWindowSystem : public SurfaceWindowSystem {
 
 std::string Name(ControlId id);
 
-// What a surface paints, one line a call: "fill 0 0 5535 3570 8000000f",
+// What a surface paints with its label on top, as a front end that draws the label control
+// itself puts it; one line a call: "fill 0 0 5535 3570 8000000f",
 // "picture Dynamite 2400 2280 480 480", "text 240 2280 5055 630 9pt 0 the warning".
 std::vector<std::string> Painted(const Surface& surface);
 

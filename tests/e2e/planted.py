@@ -33,6 +33,8 @@ PLANTED = [
     ("cryptbase", "loaded by name by Windows' advapi32"),
     ("comctl32", "the common controls, through the manifest's side-by-side dependency"),
     ("msacm32", "loaded by winmm for the wave file"),
+    ("ole32", "COM, for the service that tells screen readers the window is a dialog"),
+    ("oleacc", "that service, which COM loads"),
 ]
 
 CHECKS = ["the window appears", "the entry starts",

@@ -9,7 +9,6 @@
 #include "platform/win32/window.h"
 
 #include <gtest/gtest.h>
-#include <oleacc.h>
 
 #include <functional>
 #include <memory>
@@ -48,23 +47,6 @@ struct Step {
     std::function<bool()> ready;
     std::function<void()> act;
 };
-
-struct ComRelease {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
-using AccessiblePtr = std::unique_ptr<IAccessible, ComRelease>;
-
-// What a screen reader finds of an element: the object's own or a child's.
-struct ReadPart {
-    LONG role = 0;
-    std::wstring name;
-    LONG state = 0;
-    RECT location{}; // on the screen: left, top, right, bottom
-};
-VARIANT ChildId(LONG id);
-// An element as accNavigate, accHitTest and get_accFocus hand it out: a child id of `parent`,
-// or an object of its own. A child that has an object is read from that object, as readers do.
-ReadPart Read(IAccessible* parent, const VARIANT& element);
 
 class WindowTest : public ::testing::Test {
   protected:
@@ -112,8 +94,6 @@ class WindowTest : public ::testing::Test {
     // A rectangle of a control relative to the client area, from its window.
     RECT ChildRect(ControlId id) const;
     HWND Focus() const { return GetFocus(); }
-    // The window's accessible object, as a screen reader in this process gets it.
-    AccessiblePtr Reader() const;
 
     std::wstring folder_;
     std::unique_ptr<Host> host_; // over folder_

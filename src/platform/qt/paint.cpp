@@ -2,6 +2,7 @@
 #include "platform/qt/paint.h"
 
 #include <QImageReader>
+#include <QLabel>
 #include <QPainter>
 #include <QWidget>
 
@@ -90,6 +91,21 @@ const QPixmap& Pictures::operator[](Picture picture) {
 void PaintSurface(QWidget& widget, const Surface& surface, Pictures& pictures) {
     SurfacePainter painter(widget, pictures);
     surface.Paint(painter);
+}
+
+QLabel* NewLabel(const ControlDesign& design, QWidget& parent) {
+    auto* label = new QLabel(&parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(ToQString(design.caption));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setWordWrap(true);
+    label->setFont(ToQFont(kLabelFont));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, ToQColor(kLabelForeColor, palette));
+    label->setPalette(palette);
+    label->setAutoFillBackground(false);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return label;
 }
 
 } // namespace pikorina::qt

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string_view>
 
+class QLabel;
 class QWidget;
 
 namespace pikorina::qt {
@@ -43,5 +44,10 @@ class Pictures {
 };
 
 void PaintSurface(QWidget& widget, const Surface& surface, Pictures& pictures);
+
+// The warning text as a label of Qt's own, drawn as the design says: its font and colour,
+// wrapped at word breaks from the top-left, and no background of its own, so that the window's
+// picture shows through. Clicks go through it to the window, whose surface routes them.
+QLabel* NewLabel(const ControlDesign& design, QWidget& parent);
 
 } // namespace pikorina::qt

@@ -42,10 +42,15 @@ bool CompositorFrames() {
 // compositor does it; the close box and the compositor's own request to close reach the framed
 // widget as a close. A plain widget, not a dialog: a dialog makes the first button in its tab
 // order its default one, which Enter then presses.
+//
+// The frame borrows the framed widget: while framed it is the frame's child, and the frame's
+// destructor gives it back to its former parent before Qt deletes the frame's children, so the
+// widget's own owner (often a stack) is the only one that ever deletes it.
 class DialogFrame final : public QWidget {
   public:
     DialogFrame(QWidget& content, QWidget* parent)
-        : QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint), content_(content) {
+        : QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint), content_(content),
+          contentParent_(content.parentWidget()), contentFlags_(content.windowFlags()) {
         setWindowTitle(content.windowTitle());
         setWindowIcon(content.windowIcon());
         // Inside the frame the window is no window of its own: a screen reader finds it, a
@@ -58,6 +63,12 @@ class DialogFrame final : public QWidget {
         layout->addWidget(&content);
         content.show();
     }
+    ~DialogFrame() override {
+        content_.hide();
+        content_.setParent(contentParent_, contentFlags_);
+    }
+    DialogFrame(const DialogFrame&) = delete;
+    DialogFrame& operator=(const DialogFrame&) = delete;
 
   protected:
     void paintEvent(QPaintEvent*) override {
@@ -125,6 +136,8 @@ class DialogFrame final : public QWidget {
     }
 
     QWidget& content_;
+    QWidget* contentParent_;
+    Qt::WindowFlags contentFlags_;
     QStyle::SubControl pressed_ = QStyle::SC_None;
 };
 
@@ -156,19 +169,20 @@ bool OnWayland() {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-bool ShowInOwnFrame(QWidget& window) {
-    if (!OnWayland() || CompositorFrames()) return false;
-    // Lives as long as the program: the window is its child now.
-    auto* frame = new DialogFrame(window, nullptr);
+std::unique_ptr<QWidget> ShowInOwnFrame(QWidget& window) {
+    if (!OnWayland() || CompositorFrames()) return nullptr;
+    auto frame = std::make_unique<DialogFrame>(window, nullptr);
     frame->show();
     frame->activateWindow();
-    return true;
+    return frame;
 }
 
 // As QDialog::exec, but the loop ends on the box's answer only, so that the box, or the frame it
 // is in, can be hidden and shown again meanwhile.
 int ExecModal(QDialog& box) {
     if (!OnWayland()) return box.exec();
+    // Owned here alone: its parent, the box's, only makes it that window's box, and outlives
+    // this call.
     std::unique_ptr<DialogFrame> frame;
     QWidget* modal = &box;
     if (!CompositorFrames()) {
@@ -182,7 +196,7 @@ int ExecModal(QDialog& box) {
     modal->show();
     loop.exec(QEventLoop::DialogExec);
     modal->hide();
-    if (frame) box.setParent(nullptr); // the box is the caller's to delete
+    frame.reset(); // the box goes back to its parent, whichever way this call ends
     // Read once the loop is over: a box closed through its frame takes its escape button's
     // answer only after it has finished.
     return box.result();

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QListWidget>
 #include <QMessageBox>
@@ -53,9 +54,10 @@ Window::Window(pikorina::Host& host)
     setWindowIcon(QIcon(":/flag.ico"));
     setSizeGripEnabled(false);
 
-    // The list and the buttons, in the order Tab goes round them.
+    // The controls in reading order: screen readers find the dialog's children in the order
+    // they were made. Tab goes round the list and the buttons.
     QWidget* previous = nullptr;
-    for (ControlId id : kTabOrder) {
+    for (ControlId id : kReadingOrder) {
         const ControlDesign& d = Design(id);
         QWidget* widget;
         if (d.kind == ControlKind::ListBox) {
@@ -68,6 +70,8 @@ Window::Window(pikorina::Host& host)
             // Queued: it must follow the focus event Qt sends for the list itself.
             connect(qApp, &QApplication::focusChanged, this, &Window::AnnounceCurrentEntry,
                     Qt::QueuedConnection);
+        } else if (d.kind == ControlKind::Label) {
+            widget = NewLabel(d, *this);
         } else {
             auto* button = new QPushButton(ToQString(d.caption), this);
             button->setAutoDefault(true); // a focused button is pressed by Enter
@@ -78,10 +82,9 @@ Window::Window(pikorina::Host& host)
         }
         widgets_[static_cast<int>(id)] = widget;
         widget->setObjectName(ToQString(d.name));
-        // What readers call it is the core's rule, not Qt's reading of the caption's "&".
-        widget->setAccessibleName(ToQString(surface().Accessible(id).name));
         PlaceControl(id);
         widget->setVisible(d.visible);
+        if (!TakesFocus(id)) continue;
         if (previous) setTabOrder(previous, widget);
         previous = widget;
     }
@@ -103,7 +106,8 @@ bool Window::IsShown(ControlId id) const {
 void Window::ShowCentred() {
     // No Wayland client can place its window; where the compositor draws no frame, the window is
     // shown in one of the program's own.
-    if (ShowInOwnFrame(*this)) return;
+    ownFrame_ = ShowInOwnFrame(*this);
+    if (ownFrame_) return;
     // Centre the outer window, frame included, as the design measures it.
     const QRect screen = this->screen()->availableGeometry();
     const QSize outer(Px(surface().WindowWidth()), Px(surface().WindowHeight()));
@@ -178,7 +182,8 @@ void Window::paintEvent(QPaintEvent*) {
     PaintSurface(*this, surface(), pictures_);
 }
 
-// Clicks on the painted label and pictures; the list and buttons take their own.
+// Clicks on the label, which lets them through, and on the painted pictures; the list and
+// buttons take their own.
 void Window::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) surface_.MouseDown(Under(event));
 }

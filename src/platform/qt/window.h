@@ -1,18 +1,18 @@
 // The Qt front end's window: a QDialog that implements the window-system services for frmMain.
-// The list and the buttons are real widgets, kept in step with the core's surface; the label,
-// the image controls and the background picture are painted on the dialog itself, as the
-// surface says, since they have no windows of their own.
+// The list, the buttons and the warning text are real widgets, kept in step with the core's
+// surface; the image controls and the background picture are painted on the dialog itself, as
+// the surface says, since they have no windows of their own.
 #pragma once
 
 #include "app/frmMain.h"
 #include "app/surface.h"
-#include "platform/qt/accessible.h"
 #include "platform/qt/paint.h"
 
 #include <QDialog>
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QApplication;
 class QListWidget;
@@ -53,7 +53,6 @@ class Window final : public QDialog, public SurfaceWindowSystem {
     // SurfaceWindowSystem
     void ShowCentred() override;
     void Repaint() override { update(); }
-    void AccessiblePartChanged(ControlId id) override { accessibility_.PartChanged(id); }
     void ResizeWindow() override;
     void PlaceControl(ControlId id) override;
     void ShowControl(ControlId id, bool visible) override;
@@ -71,8 +70,9 @@ class Window final : public QDialog, public SurfaceWindowSystem {
     std::array<QWidget*, kControlCount> widgets_{};
     QListWidget* list_ = nullptr;
     Pictures pictures_;
-    // Last, so that it goes first, while the controls and the surface are still there.
-    Accessibility accessibility_{*this, surface(), widgets_};
+    // The frame the window is shown in where the compositor draws none; it goes first, and
+    // gives the window back as it goes.
+    std::unique_ptr<QWidget> ownFrame_;
 };
 
 } // namespace pikorina::qt

@@ -143,6 +143,8 @@ void Window::Paint(HDC target, const RECT& area) {
         }
     } painter(*this, dc.get());
     surface().Paint(painter);
+    // The label control is drawn from this same picture (WM_DRAWITEM).
+    surface().PaintLabel(painter);
 
     BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top, dc.get(),
            area.left, area.top, SRCCOPY);

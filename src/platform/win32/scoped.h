@@ -1,5 +1,5 @@
-// Owners for GDI handles, device contexts and kernel handles: each is released when its owner
-// goes, on every path out of a function, an exception's included.
+// Owners for GDI handles, device contexts, kernel handles and COM objects: each is released when
+// its owner goes, on every path out of a function, an exception's included.
 #pragma once
 
 #include <windows.h>
@@ -33,6 +33,11 @@ struct HandleCloser {
 };
 // A kernel object's handle, such as an open file's.
 using ScopedHandle = std::unique_ptr<void, HandleCloser>;
+
+// A COM object's reference: std::unique_ptr<Interface, ComRelease>.
+struct ComRelease {
+    template <typename Object> void operator()(Object* object) const { object->Release(); }
+};
 
 // An object selected into a device context for as long as this lives; the one it replaced is
 // selected again afterwards, so that the object can be deleted.

@@ -44,17 +44,15 @@ const Winmm& TheWinmm() {
     return winmm;
 }
 
-// A DLL loaded at the first call that needs it and kept to the end of the process (readers in
-// other processes may hold the object that oleacc handed out).
+// A DLL loaded at the first call that needs it and kept to the end of the process (COM, once
+// started, stays so).
 template <const wchar_t* Name> const SystemDll& Loaded() {
     static const SystemDll dll(Name);
     return dll;
 }
 // The manifest's side-by-side dependency still applies: this is Common Controls 6.
 constexpr wchar_t kComctl32[] = L"comctl32.dll";
-constexpr wchar_t kOleacc[] = L"oleacc.dll";
 constexpr wchar_t kOle32[] = L"ole32.dll";
-constexpr wchar_t kOleaut32[] = L"oleaut32.dll";
 
 } // namespace
 
@@ -87,23 +85,6 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* classes) {
 
 } // namespace comctl32
 
-namespace oleacc {
-
-LRESULT LresultFromObject(REFIID iid, WPARAM flags, LPUNKNOWN object) {
-    static const auto lresult =
-        Loaded<kOleacc>().Find<decltype(::LresultFromObject)>("LresultFromObject");
-    return lresult ? lresult(iid, flags, object) : 0;
-}
-
-HRESULT CreateStdAccessibleObject(HWND hwnd, LONG objectId, REFIID iid, void** object) {
-    static const auto create =
-        Loaded<kOleacc>().Find<decltype(::CreateStdAccessibleObject)>("CreateStdAccessibleObject");
-    *object = nullptr;
-    return create ? create(hwnd, objectId, iid, object) : E_NOTIMPL;
-}
-
-} // namespace oleacc
-
 namespace ole32 {
 
 HRESULT CoInitializeEx(LPVOID reserved, DWORD model) {
@@ -111,27 +92,14 @@ HRESULT CoInitializeEx(LPVOID reserved, DWORD model) {
     return init ? init(reserved, model) : E_NOTIMPL;
 }
 
-HRESULT CoDisconnectObject(LPUNKNOWN object, DWORD reserved) {
-    static const auto disconnect =
-        Loaded<kOle32>().Find<decltype(::CoDisconnectObject)>("CoDisconnectObject");
-    return disconnect ? disconnect(object, reserved) : E_NOTIMPL;
+HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
+                         LPVOID* object) {
+    static const auto create =
+        Loaded<kOle32>().Find<decltype(::CoCreateInstance)>("CoCreateInstance");
+    *object = nullptr;
+    return create ? create(clsid, outer, context, iid, object) : E_NOTIMPL;
 }
 
 } // namespace ole32
-
-namespace oleaut32 {
-
-BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
-    static const auto alloc =
-        Loaded<kOleaut32>().Find<decltype(::SysAllocStringLen)>("SysAllocStringLen");
-    return alloc ? alloc(text, length) : nullptr;
-}
-
-void SysFreeString(BSTR text) {
-    static const auto free = Loaded<kOleaut32>().Find<decltype(::SysFreeString)>("SysFreeString");
-    if (free) free(text);
-}
-
-} // namespace oleaut32
 
 } // namespace pikorina::win32

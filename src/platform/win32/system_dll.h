@@ -13,7 +13,7 @@
 
 #include <commctrl.h>
 #include <mmsystem.h>
-#include <oleacc.h>
+#include <objbase.h>
 
 #include <memory>
 #include <type_traits>
@@ -61,23 +61,11 @@ namespace comctl32 {
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* classes);
 } // namespace comctl32
 
-// What screen readers need: loaded at the first request of one, so that a program nobody reads
-// neither maps oleacc nor starts COM. Without its DLL, LresultFromObject answers 0, as a window
-// that does not answer WM_GETOBJECT would, and the reader falls back on the system's own view
-// of the window; the others answer as their functions do when they fail.
-namespace oleacc {
-LRESULT LresultFromObject(REFIID iid, WPARAM flags, LPUNKNOWN object);
-HRESULT CreateStdAccessibleObject(HWND hwnd, LONG objectId, REFIID iid, void** object);
-} // namespace oleacc
-
+// COM, for the system's annotation service that tells screen readers what the window is.
 namespace ole32 {
 HRESULT CoInitializeEx(LPVOID reserved, DWORD model);
-HRESULT CoDisconnectObject(LPUNKNOWN object, DWORD reserved);
+HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
+                         LPVOID* object);
 } // namespace ole32
-
-namespace oleaut32 {
-BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
-void SysFreeString(BSTR text);
-} // namespace oleaut32
 
 } // namespace pikorina::win32

@@ -44,6 +44,10 @@ Window::Window(HINSTANCE instance, pikorina::Host& host)
 }
 
 Window::~Window() {
+    if (annotations_) {
+        annotations_->ClearHwndProps(hwnd_, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                     &PROPID_ACC_ROLE, 1);
+    }
     if (hwnd_) DestroyWindow(hwnd_);
     winmm::timeEndPeriod(1);
 }
@@ -74,10 +78,20 @@ void Window::Create() {
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, flag);
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, flag);
 
-    // The list and the buttons are created in tab order: the dialog manager's Tab follows the
-    // order in which they were created.
-    for (ControlId id : kTabOrder) {
+    // The controls are created in reading order, which screen readers follow, and the dialog
+    // manager's Tab follows it over those that take the focus.
+    for (ControlId id : kReadingOrder) {
         const ControlDesign& d = Design(id);
+        if (d.kind == ControlKind::Label) {
+            // Drawn by the window, as it paints the surface. A static without SS_NOTIFY lets
+            // clicks through to the window, whose surface routes them.
+            children_[static_cast<int>(id)] =
+                CreateWindowExW(0, L"STATIC", Widen(d.caption).c_str(),
+                                WS_CHILD | (d.visible ? WS_VISIBLE : 0) | SS_OWNERDRAW, 0, 0, 0, 0,
+                                hwnd_, nullptr, instance_, nullptr);
+            if (!ControlWindow(id)) throw RuntimeError(kErrOutOfMemory);
+            continue;
+        }
         const bool list = d.kind == ControlKind::ListBox;
         // The list takes exact heights, as designed, rather than a whole number of lines. The
         // buttons report focus changes (BS_NOTIFY), which move the default-button frame.
@@ -92,6 +106,29 @@ void Window::Create() {
         children_[static_cast<int>(id)] = child;
     }
     ApplyDpi(static_cast<int>(GetDpiForWindow(hwnd_)));
+    AnnounceAsDialog();
+}
+
+// Screen readers: the window is a dialog box. Windows says so of a window of its own dialog
+// class, and of this plain window through its annotation service, where the system has one that
+// takes the role. Wine's does not: there the call fails, and the window is read as the plain
+// window it is.
+void Window::AnnounceAsDialog() {
+    if (FAILED(ole32::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return;
+    IAccPropServices* services = nullptr;
+    if (FAILED(ole32::CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_IAccPropServices,
+                                       reinterpret_cast<void**>(&services)))) {
+        return;
+    }
+    annotations_.reset(services);
+    VARIANT role{};
+    role.vt = VT_I4;
+    role.lVal = ROLE_SYSTEM_DIALOG;
+    if (FAILED(services->SetHwndProp(hwnd_, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                     PROPID_ACC_ROLE, role))) {
+        annotations_.reset();
+    }
 }
 
 HWND Window::ControlWindow(ControlId id) const {
@@ -118,7 +155,7 @@ void Window::ApplyDpi(int dpi) {
     // font is deleted only once no control uses it any more.
     ScopedGdiObject<HFONT> font(
         CreatePointFont(L"MS Shell Dlg", kLabelFont.points, DEFAULT_CHARSET, dpi_));
-    for (ControlId id : kTabOrder) {
+    for (ControlId id : kReadingOrder) {
         SendMessageW(ControlWindow(id), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
         PlaceControl(id);
     }
@@ -181,6 +218,8 @@ void Window::Repaint() {
     // The whole surface is painted through one off-screen bitmap, so repainting all of it
     // costs little and never flickers.
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+    // The label shows the surface beneath its text.
+    if (HWND label = ControlWindow(ControlId::Label)) InvalidateRect(label, nullptr, FALSE);
 }
 
 // The list box.
@@ -266,6 +305,19 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_ERASEBKGND: return 1; // WM_PAINT covers every pixel
+    case WM_DRAWITEM: {
+        // The label: its part of the surface, with its text, as the window would paint it.
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item->hwndItem != ControlWindow(ControlId::Label)) {
+            return DefWindowProcW(hwnd_, message, wParam, lParam);
+        }
+        const RECT area = ControlRect(ControlId::Label);
+        POINT origin;
+        SetViewportOrgEx(item->hDC, -area.left, -area.top, &origin);
+        Paint(item->hDC, area);
+        SetViewportOrgEx(item->hDC, origin.x, origin.y, nullptr);
+        return TRUE;
+    }
     case WM_LBUTTONDOWN:
         surface_.MouseDown(under);
         SetCapture(hwnd_);
@@ -306,10 +358,6 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         ApplyDpi(HIWORD(wParam));
         return 0;
     }
-    case WM_GETOBJECT:
-        if (const LRESULT object = accessibility_.Answer(wParam, lParam)) return object;
-        return DefWindowProcW(hwnd_, message, wParam, lParam);
-    case WM_DESTROY: accessibility_.Disconnect(); return 0;
     case WM_CLOSE: CloseWindow(); return 0;
     default: return DefWindowProcW(hwnd_, message, wParam, lParam);
     }

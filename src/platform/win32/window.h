@@ -1,20 +1,22 @@
 // The Win32 front end's window: a plain top-level window that implements the window-system
-// services for frmMain. The list and the buttons are child windows, kept in step with the
-// core's surface; the label, the image controls and the background picture have no windows of
-// their own and are painted on the window, as the surface says. Keys go through the dialog manager
-// (IsDialogMessage) for Tab, Enter, Esc and Alt+letter, as in a dialog box, while the layout stays
-// in exact pixels.
+// services for frmMain. The list, the buttons and the warning text are child windows, kept in
+// step with the core's surface; the image controls and the background picture have no windows
+// of their own and are painted on the window, as the surface says. Keys go through the dialog
+// manager (IsDialogMessage) for Tab, Enter, Esc and Alt+letter, as in a dialog box, while the
+// layout stays in exact pixels.
 #pragma once
 
 #include "app/frmMain.h"
 #include "app/surface.h"
-#include "platform/win32/accessible.h"
 #include "platform/win32/scoped.h"
 
 #include <windows.h>
 
+#include <oleacc.h>
+
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -39,8 +41,7 @@ class Window final : public SurfaceWindowSystem {
     int Dpi() const { return dpi_; }
     // A rectangle of the surface in pixels of the client area, at the window's dpi.
     RECT Px(const Rect& r) const;
-    // Where a control is, in pixels of the client area: its window's rectangle for the list
-    // and the buttons, the painted rectangle for the others.
+    // Where a control is, in pixels of the client area.
     RECT ControlRect(ControlId id) const;
     bool IsShown(ControlId id) const;
     Picture PictureOf(ControlId id) const { return surface()[id].picture; }
@@ -60,7 +61,6 @@ class Window final : public SurfaceWindowSystem {
     // SurfaceWindowSystem
     void ShowCentred() override;
     void Repaint() override;
-    void AccessiblePartChanged(ControlId id) override { accessibility_.PartChanged(id); }
     void ResizeWindow() override;
     void PlaceControl(ControlId id) override;
     void ShowControl(ControlId id, bool visible) override;
@@ -80,6 +80,7 @@ class Window final : public SurfaceWindowSystem {
     int Px(Twips twips) const { return TwipsToPixels(twips, dpi_); }
     void ApplyDpi(int dpi);
     void SyncDefaultButton();
+    void AnnounceAsDialog();
     void Paint(HDC target, const RECT& area); // paint.cpp
     HFONT SurfaceFont(const Font& font);      // paint.cpp
 
@@ -93,7 +94,8 @@ class Window final : public SurfaceWindowSystem {
     const Font* surfaceFontDesign_ = nullptr;
     ControlId defaultButton_ = kDefaultButton;
     HWND savedFocus_ = nullptr;
-    Accessibility accessibility_{*this};
+    // The system's annotation service, which holds what screen readers are told of the window.
+    std::unique_ptr<IAccPropServices, ComRelease> annotations_;
 };
 
 } // namespace pikorina::win32
