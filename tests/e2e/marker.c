@@ -2,12 +2,20 @@
  * with which arguments. Each start writes its arguments after the first (the tag), in UTF-8 and
  * NUL-terminated, to marks\TAG.PID beside this executable; the file appears whole (written as
  * .part, then renamed), so the checks never read half of it. The arguments are split by the C
- * runtime, as any Windows program started from a command line would see them. */
+ * runtime, as any Windows program started from a command line would see them. First it asks the
+ * launcher's window for its accessible object, as a screen reader would, so that every launch
+ * also loads what the launcher loads for readers. */
 #include <stdio.h>
 #include <wchar.h>
 #include <windows.h>
 
 int wmain(int argc, wchar_t** argv) {
+    HWND launcher = FindWindowW(NULL, L"プログラムの強制終了");
+    DWORD_PTR answer;
+    if (launcher) {
+        SendMessageTimeoutW(launcher, WM_GETOBJECT, 0, (LPARAM)OBJID_CLIENT, SMTO_ABORTIFHUNG, 5000,
+                            &answer);
+    }
     wchar_t dir[MAX_PATH], done[MAX_PATH], part[MAX_PATH];
     GetModuleFileNameW(NULL, dir, MAX_PATH);
     wchar_t* slash = wcsrchr(dir, L'\\');

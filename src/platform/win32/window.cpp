@@ -106,13 +106,13 @@ void Window::Create() {
         children_[static_cast<int>(id)] = child;
     }
     ApplyDpi(static_cast<int>(GetDpiForWindow(hwnd_)));
-    AnnounceAsDialog();
 }
 
 // Screen readers: the window is a dialog box. Windows says so of a window of its own dialog
 // class, and of this plain window through its annotation service, where the system has one that
 // takes the role. Wine's does not: there the call fails, and the window is read as the plain
-// window it is.
+// window it is. Called when a reader first asks for the window (WM_GETOBJECT), so that COM is
+// loaded only where someone reads the window, not at every start.
 void Window::AnnounceAsDialog() {
     if (FAILED(ole32::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return;
     IAccPropServices* services = nullptr;
@@ -359,6 +359,13 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_CLOSE: CloseWindow(); return 0;
+    case WM_GETOBJECT:
+        // The annotation is in place before the system builds the object it hands out.
+        if (!annotationAsked_) {
+            annotationAsked_ = true;
+            AnnounceAsDialog();
+        }
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
     default: return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
 }

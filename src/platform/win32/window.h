@@ -96,6 +96,7 @@ class Window final : public SurfaceWindowSystem {
     HWND savedFocus_ = nullptr;
     // The system's annotation service, which holds what screen readers are told of the window.
     std::unique_ptr<IAccPropServices, ComRelease> annotations_;
+    bool annotationAsked_ = false;
 };
 
 } // namespace pikorina::win32
