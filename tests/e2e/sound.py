@@ -36,8 +36,10 @@ class Server:
                    XDG_CONFIG_HOME=f"{folder}/config")
         self.log, self.recorder = os.path.join(folder, "server.log"), None
         with open(self.log, "w") as log:
+            # The session manager gives up when the server is not there yet.
             self.proc = desktop.spawn(["dbus-run-session", "--", "sh", "-c",
-                                       "pipewire & pipewire-pulse & exec wireplumber"],
+                                       "pipewire & until [ -S \"$XDG_RUNTIME_DIR/pipewire-0\" ];"
+                                       " do sleep 0.05; done; pipewire-pulse & exec wireplumber"],
                                       env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         self.pactl = env
         try:
