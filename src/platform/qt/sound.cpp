@@ -90,6 +90,8 @@ class Host::Sound : public QObject {
     bool Play(const QString& path) {
         if (path != path_ || !wave_) Prepare(path);
         if (!wave_) return false;
+        // An output the server dropped (it went away, or was restarted) is opened again.
+        if (ready_.sink && ready_.sink->state() == QAudio::StoppedState) Drop(ready_);
         if (!ready_.sink) Open();
         if (!ready_.sink) return false;
         ready_.device->write(wave_->samples);
