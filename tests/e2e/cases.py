@@ -1207,13 +1207,24 @@ QUIET_CHECKS = ["the explosion runs to its end", "the program keeps working"]
 
 def explode(wid):
     """Clicks the warning text and waits until the window is back as it was."""
+    desktop.park_mouse()
     before = desktop.screenshot(wid)
+    for _ in range(50):  # the window settled: two looks 0.1 s apart alike
+        time.sleep(0.1)
+        now, before = before, desktop.screenshot(wid)
+        if now.diff(before)[0] == 0:
+            break
     desktop.sleep_until_fraction(0.1)
     desktop.click(wid, *artwork.LABEL_BESIDE_PICTURE)
     desktop.park_mouse()
+    def as_before():
+        try:
+            return expect_as_before(desktop.screenshot(wid), before, "") is None
+        except Failure:
+            return False
     for back in (False, True):
         deadline = time.monotonic() + 10
-        while (desktop.screenshot(wid).diff(before)[0] == 0) != back:
+        while as_before() != back:
             if time.monotonic() > deadline:
                 raise Failure(f"the explosion did not {'end' if back else 'begin'} within 10 s")
             time.sleep(0.1)
