@@ -105,7 +105,8 @@ class Watching final : public pikorina::WindowSystem, public pikorina::Host {
         return h_.DecodeText(bytes, e);
     }
     void Shell(const std::string& commandLine) override { h_.Shell(commandLine); }
-    bool mciExecute(std::string_view command) override { return h_.mciExecute(command); }
+    void PrepareSound(const std::string& path) override { h_.PrepareSound(path); }
+    bool PlaySound(const std::string& path) override { return h_.PlaySound(path); }
     [[noreturn]] void End(int exitStatus) override { h_.End(exitStatus); }
 
   private:

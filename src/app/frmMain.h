@@ -7,6 +7,7 @@
 #include "app/window_system.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -101,6 +102,8 @@ class frmMain {
 
   private:
     void LoadLaunchList();
+    // The path that the sound command plays, if it names one.
+    std::optional<std::string> SoundFile() const;
     void PlaySound();
     // Called inside a catch: reports the exception being handled and ends the program.
     void ReportFailure();

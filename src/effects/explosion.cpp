@@ -33,6 +33,8 @@ void frmMain::Label_Click() {
     Label.Hide();
     Place(Donpa, kFrameSmall);
     Donpa.Show();
+    // The first bang is due when this wait ends: the sound is made ready in the second before.
+    if (const auto file = SoundFile()) host_.PrepareSound(*file);
     時間待ち(1);
 
     PlaySound();
@@ -69,9 +71,13 @@ void frmMain::Label_Click() {
     SetBackColor(saved);
 }
 
+std::optional<std::string> frmMain::SoundFile() const {
+    return PlayCommandPath(PlayCommand(host_.SoundPath()));
+}
+
 void frmMain::PlaySound() {
     // The result is of no interest: a missing or unplayable file leaves the sequence as it is.
-    host_.mciExecute(PlayCommand(host_.SoundPath()));
+    if (const auto file = SoundFile()) host_.PlaySound(*file);
 }
 
 } // namespace pikorina

@@ -1,5 +1,5 @@
 // The explosion's sound is asked for with an MCI-style command string, "play <path>". The
-// front ends play it themselves, and share this reading of the command.
+// window builds the command and reads the file's path back out of it, once, for the host to play.
 #pragma once
 
 #include <optional>

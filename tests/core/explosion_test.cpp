@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace pikorina::test {
 namespace {
 
@@ -79,6 +81,11 @@ TEST_F(Explosion, SoundsAtTheEndOfEachOfTheFirstThreeWaitsAndEndsFourSecondsLate
     EXPECT_NEAR(ws.host.soundTimes[1] - click, t + 1, 0.01);
     EXPECT_NEAR(ws.host.soundTimes[2] - click, t + 2, 0.01);
     EXPECT_NEAR(ws.host.monotonic - click, t + 4, 0.01);
+    // The sound is made ready before the first wait pumps, and each bang plays the same file.
+    const auto& log = ws.host.log;
+    const auto ready = std::find(log.begin(), log.end(), "PrepareSound C:\\Tools\\Don.wav");
+    EXPECT_LT(ready, std::find(log.begin(), log.end(), "DoEvents"));
+    EXPECT_EQ(ws.host.sounds, std::vector<std::string>(3, "C:\\Tools\\Don.wav"));
 }
 
 TEST_F(Explosion, TwoRunsInARowLookTheSame) {

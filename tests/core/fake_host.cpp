@@ -33,9 +33,9 @@ void FakeHost::Shell(const std::string& commandLine) {
     started.push_back(commandLine);
 }
 
-bool FakeHost::mciExecute(std::string_view command) {
-    log.push_back("mciExecute " + std::string(command));
-    sounds.emplace_back(command);
+bool FakeHost::PlaySound(const std::string& path) {
+    log.push_back("PlaySound " + path);
+    sounds.push_back(path);
     soundTimes.push_back(monotonic);
     return false;
 }

@@ -46,7 +46,8 @@ class FakeHost : public Host {
     std::string ReadFile(const std::string& path) override;
     std::string DecodeText(std::string_view bytes, TextEncoding encoding) const override;
     void Shell(const std::string& commandLine) override;
-    bool mciExecute(std::string_view command) override;
+    void PrepareSound(const std::string& path) override { log.push_back("PrepareSound " + path); }
+    bool PlaySound(const std::string& path) override;
     // Logs "End <status>" and throws ProgramEnd, so that the test sees the end and goes on.
     [[noreturn]] void End(int exitStatus) override;
 };

@@ -6,7 +6,7 @@ the same for a DLL whose load order is native first (WINEDLLOVERRIDES=NAME=n,b).
 One scenario per name: the program, with NAME.dll planted beside it (planted.c: it leaves
 NAME.dll.ran behind once its code runs), starts an entry, explodes once with its bang, and is
 ended with Esc; none of the planted code may have run. Wine's load trace (+loaddll) and its
-trace of winmm (+winmm, which names each sound that PlaySoundW is asked for) go to the
+trace of winmm (+winmm, which shows each wave that PlaySoundW is asked to play) go to the
 instance's output log.
 """
 
@@ -42,7 +42,9 @@ CHECKS = ["the window appears", "the entry starts",
           "Esc ends it with status 0", "no code from the program's folder ran"]
 
 BANGS = 3
-SOUND_CALL = re.compile(r'proc_PlaySound SoundName=L"[^"]*Don\.wav"')
+# Each bang is played from memory; Wine's trace gives the wave's size, Don.wav's own.
+SOUND_CALL = re.compile("proc_PlaySound ParentChunk ckid=RIFF fccType=WAVE cksize="
+                        f"{os.path.getsize(os.path.join(artwork.ASSETS, 'Don.wav')) - 8:08X}")
 
 
 def is_windows(session):

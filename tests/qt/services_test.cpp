@@ -345,8 +345,16 @@ TEST_F(Services, TheProgramsFilesAreFoundInXdgOrder) {
 }
 
 TEST_F(Services, PlayingSoundNeverFailsLoudly) {
-    EXPECT_FALSE(host->mciExecute("play " + Path("missing.wav").toStdString()));
-    EXPECT_FALSE(host->mciExecute("stop"));
+    // 24-bit samples: a wave file, but not one the audio output takes.
+    WriteFile("deep.wav", QByteArray("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0"
+                                     "\x66\x02\x01\0\x03\0\x18\0data\x06\0\0\0\1\2\3\4\5\6",
+                                     44));
+    WriteFile("text.wav", "not a sound");
+    for (const char* name : {"missing.wav", "deep.wav", "text.wav", "folder"}) {
+        QDir(dir.path()).mkdir("folder");
+        host->PrepareSound(Path(name).toStdString());
+        EXPECT_FALSE(host->PlaySound(Path(name).toStdString())) << name;
+    }
     EXPECT_TRUE(boxes.empty());
 }
 

@@ -100,22 +100,18 @@ int VisibleWindowsOfThisThread() {
 
 TEST_F(Services, SoundNeverWaitsNorShowsAnythingForAFileItCannotPlay) {
     const int before = VisibleWindowsOfThisThread();
-    const std::string missing = Narrow(folder_) + "\\Don.wav";
-    const std::string commands[] = {
-        "play " + missing,
-        "play \"" + Narrow(folder_) + "\\with blank\\Don.wav\"",
-        "play",
-        "stop " + missing,
-        "",
-    };
-    for (const std::string& command : commands) {
-        // Returning at all is the point: the system's own MCI box would wait for a person.
-        // Playing is asynchronous, so a play command may well report that it started.
-        const bool started = host_->mciExecute(command);
-        if (!command.starts_with("play ")) {
-            EXPECT_FALSE(started) << command;
-        }
+    WriteBytes(folder_ + L"\\text.wav", "not a sound");
+    CreateDirectoryW((folder_ + L"\\folder").c_str(), nullptr);
+    const std::string base = Narrow(folder_);
+    // Nothing to read, nothing started.
+    for (const std::string& path :
+         {base + "\\Don.wav", base + "\\with blank\\Don.wav", base + "\\folder", std::string()}) {
+        host_->PrepareSound(path);
+        EXPECT_FALSE(host_->PlaySound(path)) << path;
     }
+    // Returning at all is the point; playing is asynchronous, so it may report a start.
+    host_->PrepareSound(base + "\\text.wav");
+    host_->PlaySound(base + "\\text.wav");
     EXPECT_EQ(VisibleWindowsOfThisThread(), before);
 }
 

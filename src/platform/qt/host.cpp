@@ -3,17 +3,12 @@
 #include "platform/qt/host.h"
 
 #include <QCoreApplication>
-#include <QSoundEffect>
 #include <QTime>
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace pikorina::qt {
-
-Host::Host(QString appPath) : appPath_(std::move(appPath)) {}
-
-Host::~Host() = default;
 
 double Host::Timer() const {
     return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;

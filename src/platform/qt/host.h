@@ -8,8 +8,6 @@
 
 #include <memory>
 
-class QSoundEffect;
-
 namespace pikorina::qt {
 
 class Host final : public pikorina::Host {
@@ -28,12 +26,14 @@ class Host final : public pikorina::Host {
     std::string DecodeText(std::string_view bytes,
                            TextEncoding encoding) const override; // text.cpp
     void Shell(const std::string& commandLine) override;          // launch.cpp
-    bool mciExecute(std::string_view command) override;           // sound.cpp
+    void PrepareSound(const std::string& path) override;          // sound.cpp
+    bool PlaySound(const std::string& path) override;             // sound.cpp
     [[noreturn]] void End(int exitStatus) override;
 
   private:
+    class Sound; // sound.cpp
     QString appPath_;
-    std::unique_ptr<QSoundEffect> sound_;
+    std::unique_ptr<Sound> sound_;
 };
 
 } // namespace pikorina::qt

@@ -15,6 +15,10 @@
 #include <mmsystem.h>
 #include <objbase.h>
 
+// mmsystem.h names PlaySoundW PlaySound for UNICODE builds, which would rename the host's own
+// PlaySound wherever this header is seen; the system function is always called by its W name.
+#undef PlaySound
+
 #include <memory>
 #include <type_traits>
 

@@ -1,0 +1,105 @@
+#!/usr/bin/env python3
+"""A sound server of its own, and a recording of what is played to it: for hearing the bang by
+hand and for the end-to-end suite.
+
+  tools/sound_server.py RECORDING COMMAND...
+
+runs COMMAND with PULSE_SERVER pointing at PipeWire with its PulseAudio service and session
+manager, on a runtime folder and a D-Bus session bus of their own, whose only output is a null
+sink; the sink's left channel goes to RECORDING (raw signed 16-bit little-endian, mono, 22050
+Hz) until COMMAND ends. Everything it started is ended with it (packages: tools/install-deps
+sound).
+"""
+
+import array
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+import wayland_desktop
+
+RATE = 22050
+
+
+def spawn(argv, **kwargs):
+    return subprocess.Popen(argv, start_new_session=True, **kwargs)
+
+
+def until(done, what, proc, timeout=20):
+    deadline = time.monotonic() + timeout
+    while not done():
+        if proc.poll() is not None or time.monotonic() > deadline:
+            raise RuntimeError(what)
+        time.sleep(0.1)
+
+
+class Server:
+    """The server in `folder`, with its state and settings; `env` points a program at it.
+    `record()` starts recording, `samples()` ends it: the left channel (a mono recording sums
+    both, too loud for 16 bits). `spawn` starts each process in a process group of its own."""
+
+    def __init__(self, folder, spawn=spawn):
+        runtime, self.raw = os.path.join(folder, "runtime"), os.path.join(folder, "heard.raw")
+        os.makedirs(runtime, mode=0o700)
+        self.env = {"PULSE_SERVER": f"unix:{runtime}/pulse/native",
+                    "PULSE_COOKIE": f"{folder}/cookie"}
+        env = {k: v for k, v in os.environ.items() if k != "DBUS_SESSION_BUS_ADDRESS"}
+        env.update(self.env, XDG_RUNTIME_DIR=runtime, XDG_STATE_HOME=f"{folder}/state",
+                   XDG_CONFIG_HOME=f"{folder}/config")
+        self.spawn, self.pactl, self.recorder = spawn, env, None
+        log = os.path.join(folder, "server.log")
+        # The session manager gives up when the server is not there yet.
+        with open(log, "w") as out:
+            self.proc = spawn(
+                ["dbus-run-session", "--", "sh", "-c", "pipewire & until [ -S \"$XDG_RUNTIME_DIR"
+                 "/pipewire-0\" ]; do sleep 0.05; done; pipewire-pulse & exec wireplumber"],
+                env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT)
+        try:
+            for args in (["info"], ["load-module", "module-null-sink", "sink_name=rec"],
+                         ["set-default-sink", "rec"]):  # the sink is there once it can be
+                until(lambda: subprocess.run(["pactl", *args], env=env, capture_output=True,
+                                             timeout=10).returncode == 0,
+                      f"the sound server: pactl {args[0]} failed: see {log}", self.proc)
+        except BaseException:
+            self.close()
+            raise
+
+    def record(self):
+        with open(self.raw, "wb") as out:
+            self.recorder = self.spawn(["parec", "-d", "rec.monitor", "--raw", f"--rate={RATE}",
+                                        "--format=s16le", "--channels=2", "--latency-msec=5"],
+                                       env=self.pactl, stdout=out)
+        until(lambda: os.path.getsize(self.raw) > 0, "nothing recorded", self.recorder)
+
+    def samples(self):
+        wayland_desktop.end(self.recorder)
+        with open(self.raw, "rb") as f:
+            data = f.read()
+        return memoryview(data[:len(data) // 4 * 4]).cast("h")[::2].tolist()
+
+    def close(self):
+        for proc in (self.recorder, self.proc):
+            if proc:
+                wayland_desktop.end(proc)
+
+
+def main():
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    with tempfile.TemporaryDirectory(prefix="sound-server-") as folder:
+        server = Server(folder)
+        try:
+            server.record()
+            status = subprocess.run(sys.argv[2:], env={**os.environ, **server.env}).returncode
+            samples = server.samples()
+        finally:
+            server.close()
+    with open(sys.argv[1], "wb") as f:
+        array.array("h", samples).tofile(f)
+    return status
+
+
+if __name__ == "__main__":
+    sys.exit(main())
