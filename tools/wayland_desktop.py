@@ -13,6 +13,7 @@ screenshots come from grim. Use as `with Sway() as desk: desk.run_program(...)`.
 import json
 import os
 import pwd
+import select
 import shutil
 import signal
 import subprocess
@@ -57,6 +58,16 @@ def wait_for(what, ready, timeout=30.0):
     return found
 
 
+def first_line(proc, what, timeout=30.0):
+    """The first line `proc` writes to its stdout pipe, or a RuntimeError after `timeout` s."""
+    if not select.select([proc.stdout], [], [], timeout)[0]:
+        raise RuntimeError(f"{what} wrote nothing within {timeout:.0f} s")
+    line = proc.stdout.readline().decode().strip()
+    if not line:
+        raise RuntimeError(f"{what} ended without a word (status {proc.poll()})")
+    return line
+
+
 def end(proc, grace=2.0):
     """Ends a process we started, and whatever it started in its process group."""
     if proc.poll() is None:
@@ -97,6 +108,8 @@ class Compositor:
         os.chown(self.runtime, self.user.pw_uid, self.user.pw_gid)
         self.env = {"HOME": self.user.pw_dir, "XDG_RUNTIME_DIR": self.runtime,
                     "PATH": os.environ["PATH"], "LANG": os.environ.get("LANG", "C.UTF-8")}
+        if "PIKORINA_TEST_RUN" in os.environ:  # ./test's mark, to find what outlives the run
+            self.env["PIKORINA_TEST_RUN"] = os.environ["PIKORINA_TEST_RUN"]
         with open(os.path.join(self.runtime, "compositor.log"), "wb") as log:
             self.spawn(argv, env={**self.env, **env}, stdout=log, stderr=subprocess.STDOUT)
         # (sway names its socket itself, and not wayland-0, which a parent compositor may hold)
@@ -107,7 +120,7 @@ class Compositor:
         # starts a bus for every program, and nothing ends those.
         bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                          stdout=subprocess.PIPE)
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = first_line(bus, "dbus-daemon")
 
     def environment(self):
         """The variables of a program started in this session; None: not set."""

@@ -131,7 +131,10 @@ class WindowsProgram:
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.helpers = desktop.spawn(["wine", "cmd", "/c", "exit"], env=env,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.helpers.wait(60)
+        try:
+            self.helpers.wait(60)
+        except subprocess.TimeoutExpired:
+            raise RuntimeError("Wine's first program did not end within 60 s") from None
 
     def install(self, folder):
         shutil.copy2(self.executable, folder)
@@ -158,7 +161,7 @@ class WindowsProgram:
     def finish(self):
         if self.env is not None and self.server is not None:
             subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL)
+                           stderr=subprocess.DEVNULL, timeout=60)
             desktop.end(self.helpers)  # and the helpers left in its process group
             desktop.end(self.server)
             self.server = None

@@ -10,8 +10,10 @@ import json
 import os
 import re
 import select
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 import artwork
@@ -21,6 +23,8 @@ import wayland_desktop  # noqa: E402  (its processes' ending, shared)
 
 SCREEN_W, SCREEN_H = 1024, 768
 
+# What a desktop sets for its programs, and gives back to the caller's values when it ends.
+SESSION_VARIABLES = ("DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS")
 _spawned = []  # Popen objects, each the leader of its own process group
 run_as = None  # folder -> Popen's arguments to run a program from there as the desktop's user
 
@@ -77,14 +81,18 @@ class Display:
         if not number.isdigit():
             raise RuntimeError(f"Xvfb did not start (status {xvfb.poll()})")
         self.name = f":{number}"
-        os.environ["DISPLAY"] = self.name
-        # A desktop session has one D-Bus session bus for its programs, ended with it. Without
-        # one, libdbus starts a bus for each program (dbus-launch's autolaunch), and nothing
+        # A desktop session has a runtime folder and one D-Bus session bus for its programs,
+        # ended with it; the caller's own (or none) must not change what a check sees. Without
+        # a bus libdbus starts one for each program (dbus-launch's autolaunch), and nothing
         # ends those.
+        self.saved = {n: os.environ.get(n) for n in SESSION_VARIABLES}
+        os.environ.pop("WAYLAND_DISPLAY", None)
+        os.environ["DISPLAY"] = self.name
+        self.runtime = os.environ["XDG_RUNTIME_DIR"] = tempfile.mkdtemp(prefix="pikorina-rt-")
         bus = spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                     stdout=subprocess.PIPE)
         self.procs.append(bus)
-        os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = wayland_desktop.first_line(bus, "dbus-daemon")
         if self.wm:
             self.procs.append(spawn(["openbox"], stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL))
@@ -100,7 +108,9 @@ class Display:
         for proc in reversed(self.procs):
             end(proc)
         self.procs = []
-        os.environ.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        for name, value in self.saved.items():
+            os.environ.pop(name, None) if value is None else os.environ.update({name: value})
+        shutil.rmtree(self.runtime, ignore_errors=True)
 
 
 def xprop_root():
