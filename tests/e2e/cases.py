@@ -1271,8 +1271,25 @@ SOUND_CHECKS = ["three explosions, three bangs in each a second apart, no other 
 QUIET_CHECKS = ["the explosion runs to its end", "the program keeps working"]
 
 
+def as_before(img, before):
+    try:
+        expect_as_before(img, before, "")
+        return True
+    except Failure:
+        return False
+
+
+def wait_screen(wid, done, what, timeout):
+    deadline = time.monotonic() + timeout
+    while not done(desktop.screenshot(wid)):
+        if time.monotonic() > deadline:
+            raise Failure(f"waited {timeout} s for {what}")
+        time.sleep(0.1)
+
+
 def explode(wid):
-    """Clicks the warning text and waits until the window is back as it was."""
+    """Clicks the warning text once the window has settled, 0.1 s past a whole second, and waits
+    until the window is back as it was; the time of the click."""
     desktop.park_mouse()
     before = desktop.screenshot(wid)
     for _ in range(50):  # the window settled: two looks 0.1 s apart alike
@@ -1280,20 +1297,12 @@ def explode(wid):
         now, before = before, desktop.screenshot(wid)
         if now.diff(before)[0] == 0:
             break
-    desktop.sleep_until_fraction(0.1)
+    start = desktop.sleep_until_fraction(0.1) + 0.1
     desktop.click(wid, *artwork.LABEL_BESIDE_PICTURE)
     desktop.park_mouse()
-    def as_before():
-        try:
-            return expect_as_before(desktop.screenshot(wid), before, "") is None
-        except Failure:
-            return False
-    for back in (False, True):
-        deadline = time.monotonic() + 10
-        while as_before() != back:
-            if time.monotonic() > deadline:
-                raise Failure(f"the explosion did not {'end' if back else 'begin'} within 10 s")
-            time.sleep(0.1)
+    wait_screen(wid, lambda img: not as_before(img, before), "the explosion to begin", 10)
+    wait_screen(wid, lambda img: as_before(img, before), "the window to be as before", 15)
+    return start
 
 
 def sound_group(name, checks):

@@ -17,7 +17,7 @@ import time
 import artwork
 import desktop
 from app import REPORT_TITLE
-from cases import LAUNCH_LIST, expect_args, expect_as_before, expected_args
+from cases import LAUNCH_LIST, expect_args, expected_args, explode
 from desktop import Failure
 from suite import table
 
@@ -91,13 +91,7 @@ def planted_dll(t, name, planted):
     t.check(CHECKS[1], lambda: expect_args(app, "first", expected_args(t, "first")))
 
     def explosion():
-        desktop.park_mouse()
-        time.sleep(0.2)
-        before = desktop.screenshot(wid)
-        start = desktop.sleep_until_fraction(0.1) + 0.1
-        desktop.click(wid, *artwork.LABEL_BESIDE_PICTURE)
-        wait_screen(wid, lambda img: img.diff(before)[0] > 0, "the explosion to begin", 5)
-        wait_screen(wid, lambda img: as_before(img, before), "the window to be as before", 15)
+        start = explode(wid)
         # The sequence's waits end at whole seconds, the last one about 5 s after the click:
         # a wait that ended early would bring the window back sooner.
         took = time.time() - start
@@ -121,22 +115,6 @@ def planted_dll(t, name, planted):
     t.check(CHECKS[3], ends)
 
     t.check(CHECKS[4], nothing_ran)
-
-
-def as_before(img, before):
-    try:
-        expect_as_before(img, before, "")
-        return True
-    except Failure:
-        return False
-
-
-def wait_screen(wid, done, what, timeout):
-    deadline = time.monotonic() + timeout
-    while not done(desktop.screenshot(wid)):
-        if time.monotonic() > deadline:
-            raise Failure(f"waited {timeout} s for {what}")
-        time.sleep(0.1)
 
 
 def read(path):
