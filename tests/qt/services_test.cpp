@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QListWidget>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pikorina::qt::test {
@@ -350,7 +351,8 @@ TEST_F(Services, PlayingSoundNeverFailsLoudly) {
                                      "\x66\x02\x01\0\x03\0\x18\0data\x06\0\0\0\1\2\3\4\5\6",
                                      44));
     WriteFile("text.wav", "not a sound");
-    for (const char* name : {"missing.wav", "deep.wav", "text.wav", "folder"}) {
+    ASSERT_EQ(mkfifo(Path("fifo.wav").toLocal8Bit(), 0600), 0); // would hold the explosion
+    for (const char* name : {"missing.wav", "deep.wav", "text.wav", "folder", "fifo.wav"}) {
         QDir(dir.path()).mkdir("folder");
         host->PrepareSound(Path(name).toStdString());
         EXPECT_FALSE(host->PlaySound(Path(name).toStdString())) << name;

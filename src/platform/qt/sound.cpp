@@ -5,10 +5,10 @@
 // a new one, which from the second explosion on breaks the bang up and then silences it; a fresh
 // effect per bang starts each some 35 ms late, as its stream is opened at play and first fed a
 // timer period later.) A missing or unplayable file, no sound server or no device: silence.
+#include "app/errors.h"
 #include "platform/qt/host.h"
 
 #include <QAudioSink>
-#include <QFile>
 #include <QTimer>
 #include <QtEndian>
 
@@ -67,7 +67,7 @@ std::optional<Wave> ReadWave(const QByteArray& file) {
 // deleted runs the event loop, which must not happen outside the explosion's waits.
 class Host::Sound : public QObject {
   public:
-    Sound() {
+    explicit Sound(pikorina::Host& host) : host_(host) {
         idle_.setSingleShot(true);
         connect(&idle_, &QTimer::timeout, this, [this] {
             Drop(ready_);
@@ -80,9 +80,13 @@ class Host::Sound : public QObject {
     void Prepare(const QString& path) {
         path_ = path;
         wave_.reset();
-        QFile file(path);
-        if (file.size() <= static_cast<qint64>(kLargestFileBytes) && file.open(QIODevice::ReadOnly))
-            wave_ = ReadWave(file.readAll());
+        try {
+            // Read as the launch list is: a plain file only, within the size limit. Opening a
+            // FIFO of that name would hold the explosion until someone wrote to it.
+            const std::string bytes = host_.ReadFile(path.toStdString());
+            wave_ = ReadWave(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        } catch (const RuntimeError&) {
+        }
         if (ready_.sink && (!wave_ || ready_.sink->format() != wave_->format)) Drop(ready_);
         if (wave_ && !ready_.sink) Open();
     }
@@ -126,6 +130,7 @@ class Host::Sound : public QObject {
     }
 
     static constexpr qint64 kLatencyMicroseconds = 40'000;
+    pikorina::Host& host_;
     QString path_;
     std::optional<Wave> wave_;
     Output ready_;
@@ -138,12 +143,12 @@ Host::Host(QString appPath) : appPath_(std::move(appPath)) {}
 Host::~Host() = default;
 
 void Host::PrepareSound(const std::string& path) {
-    if (!sound_) sound_ = std::make_unique<Sound>();
+    if (!sound_) sound_ = std::make_unique<Sound>(*this);
     sound_->Prepare(QString::fromStdString(path));
 }
 
 bool Host::PlaySound(const std::string& path) {
-    if (!sound_) sound_ = std::make_unique<Sound>();
+    if (!sound_) sound_ = std::make_unique<Sound>(*this);
     return sound_->Play(QString::fromStdString(path));
 }
 
