@@ -61,7 +61,7 @@ void Surface::Paint(Painter& painter) const {
     }
 }
 
-void Surface::PaintLabel(Painter& painter) const {
+void Surface::PaintLabel(TextPainter& painter) const {
     if ((*this)[ControlId::Label].visible) {
         painter.DrawWrappedText(RectOf(ControlId::Label), Design(ControlId::Label).caption,
                                 kLabelFont, kLabelForeColor);

@@ -38,6 +38,12 @@ class Painter {
     // The picture scaled to the rectangle without smoothing; its mask lets what lies below
     // show through.
     virtual void DrawPicture(const Rect& area, Picture picture) = 0;
+};
+
+// What a front end draws the warning text with where its label control is drawn by its owner.
+class TextPainter {
+  public:
+    virtual ~TextPainter() = default;
     // From the top-left, wrapped at word breaks to the rectangle's width, with no background.
     virtual void DrawWrappedText(const Rect& area, std::string_view text, const Font& font,
                                  OleColor color) = 0;
@@ -137,7 +143,7 @@ class Surface {
     void Paint(Painter& painter) const;
     // The label's text while it is shown, for a front end whose label control is drawn by its
     // owner: over what Paint() puts beneath it, as the platform's own labels draw theirs.
-    void PaintLabel(Painter& painter) const;
+    void PaintLabel(TextPainter& painter) const;
 
     // Mouse clicks on the surface. contains(rect) says whether the point lies in a rectangle,
     // as the front end measures it. A click is a press and a release on the same target: on

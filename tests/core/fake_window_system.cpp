@@ -12,7 +12,7 @@ std::string Name(ControlId id) {
 
 namespace {
 
-class RecordingPainter final : public Painter {
+class RecordingPainter final : public Painter, public TextPainter {
   public:
     std::vector<std::string> calls;
     void FillRect(const Rect& area, OleColor color) override {

@@ -45,13 +45,6 @@ class SurfacePainter final : public Painter {
     void DrawPicture(const Rect& area, Picture picture) override {
         painter_.drawPixmap(Px(area), pictures_[picture]);
     }
-    void DrawWrappedText(const Rect& area, std::string_view text, const Font& font,
-                         OleColor color) override {
-        painter_.setFont(ToQFont(font));
-        painter_.setPen(ToQColor(color, palette_));
-        painter_.drawText(Px(area), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                          ToQString(text));
-    }
 
   private:
     QPainter painter_;

@@ -119,7 +119,7 @@ void Window::Paint(HDC target, const RECT& area) {
     const ScopedSelection selected(dc.get(), bitmap.get());
 
     // GDI into the off-screen bitmap, in pixels at the window's dpi.
-    struct GdiPainter final : Painter {
+    struct GdiPainter final : Painter, TextPainter {
         Window& window;
         HDC dc;
         GdiPainter(Window& w, HDC d) : window(w), dc(d) {}
