@@ -105,8 +105,8 @@ class Watching final : public pikorina::WindowSystem, public pikorina::Host {
         return h_.DecodeText(bytes, e);
     }
     void Shell(const std::string& commandLine) override { h_.Shell(commandLine); }
-    void PrepareSound(const std::string& path) override { h_.PrepareSound(path); }
-    bool PlaySound(const std::string& path) override { return h_.PlaySound(path); }
+    void LoadSound(std::string wave) override { h_.LoadSound(std::move(wave)); }
+    bool PlaySound() override { return h_.PlaySound(); }
     [[noreturn]] void End(int exitStatus) override { h_.End(exitStatus); }
 
   private:

@@ -7,7 +7,6 @@
 #include "app/window_system.h"
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 
@@ -102,9 +101,8 @@ class frmMain {
 
   private:
     void LoadLaunchList();
-    // The path that the sound command plays, if it names one.
-    std::optional<std::string> SoundFile() const;
-    void PlaySound();
+    // Don.wav's bytes; none when it cannot be read.
+    std::string ReadSound();
     // Called inside a catch: reports the exception being handled and ends the program.
     void ReportFailure();
 

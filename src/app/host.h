@@ -63,14 +63,14 @@ class Host {
     // RuntimeError when the program cannot be started.
     virtual void Shell(const std::string& commandLine) = 0;
 
-    // The explosion's sound is a wave file, played by path. PrepareSound is told the file about a
-    // second before its first PlaySound: it reads the file and opens the sound output then, so
-    // that the bang starts on time; it returns at once. PlaySound starts the file without
-    // waiting for it; a bang still sounding plays on or loses only its tail. Neither shows
-    // anything nor fails: a missing or unplayable file, no sound server or no device is silence,
-    // and the result says only whether playback was started.
-    virtual void PrepareSound(const std::string& path) = 0;
-    virtual bool PlaySound(const std::string& path) = 0;
+    // The explosion's sound: a wave file's bytes. LoadSound takes them at the click, before the
+    // first wait, half a second or more before the first bang: it decodes them and opens the
+    // sound output then, so that the bang starts on time, and returns at once. PlaySound starts
+    // what was loaded without waiting for it; a bang still sounding plays on. Neither shows
+    // anything nor fails: bytes it cannot decode, no sound server or no device is silence, and
+    // the result says only whether playback was started.
+    virtual void LoadSound(std::string wave) = 0;
+    virtual bool PlaySound() = 0;
 
     // Ends the program at once, also from a nested handler: no further handler runs.
     [[noreturn]] virtual void End(int exitStatus) = 0;

@@ -6,8 +6,8 @@
 // background click keep working in between. The warning text is hidden before the first wait
 // and shown again only after the last, which is what keeps a second run from starting inside
 // this one.
+#include "app/errors.h"
 #include "app/frmMain.h"
-#include "effects/sound_command.h"
 
 namespace pikorina {
 namespace {
@@ -33,19 +33,21 @@ void frmMain::Label_Click() {
     Label.Hide();
     Place(Donpa, kFrameSmall);
     Donpa.Show();
-    // The first bang is due when this wait ends: the sound is made ready in the second before.
-    if (const auto file = SoundFile()) host_.PrepareSound(*file);
+    // The first bang is due when this wait ends: the sound is read and made ready before it. The
+    // file is read at every click, so a Don.wav changed meanwhile is heard at the next.
+    host_.LoadSound(ReadSound());
     時間待ち(1);
 
-    PlaySound();
+    // The result is of no interest: a missing or unplayable file leaves the sequence as it is.
+    host_.PlaySound();
     Donpa.SetPicture(Donpa_2);
     時間待ち(1);
 
-    PlaySound();
+    host_.PlaySound();
     Place(Donpa, kFrameDouble);
     時間待ち(1);
 
-    PlaySound();
+    host_.PlaySound();
     Place(Donpa, kFrameLarge);
     SetBackColor(kRed);
     ListBox.Hide();
@@ -71,13 +73,15 @@ void frmMain::Label_Click() {
     SetBackColor(saved);
 }
 
-std::optional<std::string> frmMain::SoundFile() const {
-    return PlayCommandPath(PlayCommand(host_.SoundPath()));
-}
-
-void frmMain::PlaySound() {
-    // The result is of no interest: a missing or unplayable file leaves the sequence as it is.
-    if (const auto file = SoundFile()) host_.PlaySound(*file);
+std::string frmMain::ReadSound() {
+    // Read as the launch list is: a plain file only, opened without waiting and within the size
+    // limit, so a FIFO or a device of that name cannot hold the explosion. Whatever stops the
+    // read is silence.
+    try {
+        return host_.ReadFile(host_.SoundPath());
+    } catch (const RuntimeError&) {
+        return {};
+    }
 }
 
 } // namespace pikorina

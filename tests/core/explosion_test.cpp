@@ -1,6 +1,6 @@
+#include "app/errors.h"
 #include "app/frmMain.h"
 #include "app/module.h"
-#include "effects/sound_command.h"
 #include "fake_window_system.h"
 
 #include <gtest/gtest.h>
@@ -81,11 +81,32 @@ TEST_F(Explosion, SoundsAtTheEndOfEachOfTheFirstThreeWaitsAndEndsFourSecondsLate
     EXPECT_NEAR(ws.host.soundTimes[1] - click, t + 1, 0.01);
     EXPECT_NEAR(ws.host.soundTimes[2] - click, t + 2, 0.01);
     EXPECT_NEAR(ws.host.monotonic - click, t + 4, 0.01);
-    // The sound is made ready before the first wait pumps, and each bang plays the same file.
-    const auto& log = ws.host.log;
-    const auto ready = std::find(log.begin(), log.end(), "PrepareSound C:\\Tools\\Don.wav");
-    EXPECT_LT(ready, std::find(log.begin(), log.end(), "DoEvents"));
-    EXPECT_EQ(ws.host.sounds, std::vector<std::string>(3, "C:\\Tools\\Don.wav"));
+    // Without a Don.wav the sound is silence and the explosion runs on as with one.
+    EXPECT_EQ(ws.host.sounds, std::vector<std::string>(3, ""));
+}
+
+TEST_F(Explosion, ReadsTheSoundAtEachClickBeforeTheFirstWaitAndPlaysWhatItRead) {
+    const std::string wav = "C:\\Tools\\Don.wav";
+    const std::pair<const char*, std::function<void()>> rows[] = {
+        {"a wave file", [&] { ws.host.files[wav] = {"RIFF one"}; }},
+        {"changed since the last click", [&] { ws.host.files[wav] = {"RIFF two"}; }},
+        {"unreadable (a FIFO)", [&] { ws.host.fileErrors[wav] = kErrPathFileAccess; }},
+        {"larger than any file taken", [&] { ws.host.fileErrors[wav] = kErrOutOfMemory; }},
+    };
+    for (const auto& [name, arrange] : rows) {
+        arrange();
+        const std::string bytes = ws.host.fileErrors.contains(wav) ? "" : ws.host.files[wav][0];
+        ws.host.log.clear();
+        ws.host.sounds.clear();
+        EXPECT_EQ(WatchFrames(), kFrames) << name;
+        const auto& log = ws.host.log;
+        const auto loaded = std::find(log.begin(), log.end(),
+                                      "LoadSound " + std::to_string(bytes.size()) + " bytes");
+        EXPECT_LT(loaded, std::find(log.begin(), log.end(), "DoEvents")) << name;
+        EXPECT_EQ(ws.host.sounds, std::vector<std::string>(3, bytes)) << name;
+        ws.host.SetTimer(100.25);
+        click = ws.host.monotonic;
+    }
 }
 
 TEST_F(Explosion, TwoRunsInARowLookTheSame) {
@@ -213,27 +234,6 @@ TEST_F(Explosion, キャンセルInAWaitEndsAtOnceAndNothingElseRuns) {
         EXPECT_EQ(fresh.log.back(), "End 0");
         EXPECT_EQ(fresh.host.sounds.size(), static_cast<std::size_t>(w)) << "wait " << w;
     }
-}
-
-TEST(PlayCommand, JoinsThePathAsItIs) {
-    EXPECT_EQ(PlayCommand("C:\\Tools\\Don.wav"), "play C:\\Tools\\Don.wav");
-}
-
-TEST(PlayCommandPath, ReadsThePathOfAPlayCommand) {
-    const std::pair<std::string_view, std::optional<std::string>> rows[] = {
-        {"play C:\\Tools\\Don.wav", "C:\\Tools\\Don.wav"},
-        {"play /home/me/My Tools/Don.wav", "/home/me/My Tools/Don.wav"},
-        {"PLAY  \"C:\\My Tools\\Don.wav\"  ", "C:\\My Tools\\Don.wav"},
-        {"  play\t/x.wav", "/x.wav"},
-        {"play", std::nullopt},
-        {"play   ", std::nullopt},
-        {"playback /x.wav", std::nullopt},
-        {"stop /x.wav", std::nullopt},
-        {"", std::nullopt},
-        {"play \"\"", std::nullopt},
-    };
-    for (const auto& [command, path] : rows)
-        EXPECT_EQ(PlayCommandPath(command), path) << command;
 }
 
 } // namespace

@@ -33,9 +33,14 @@ void FakeHost::Shell(const std::string& commandLine) {
     started.push_back(commandLine);
 }
 
-bool FakeHost::PlaySound(const std::string& path) {
-    log.push_back("PlaySound " + path);
-    sounds.push_back(path);
+void FakeHost::LoadSound(std::string wave) {
+    log.push_back("LoadSound " + std::to_string(wave.size()) + " bytes");
+    wave_ = std::move(wave);
+}
+
+bool FakeHost::PlaySound() {
+    log.push_back("PlaySound");
+    sounds.push_back(wave_);
     soundTimes.push_back(monotonic);
     return false;
 }

@@ -36,8 +36,8 @@ class FakeHost : public Host {
     // Commands that fail to start, and what was started and played.
     std::vector<std::string> unstartable;
     std::vector<std::string> started;
-    std::vector<std::string> sounds;
-    std::vector<double> soundTimes; // on the monotonic clock
+    std::vector<std::string> sounds; // the bytes loaded when each bang played
+    std::vector<double> soundTimes;  // on the monotonic clock
 
     double Timer() const override;
     double MonotonicSeconds() const override { return monotonic; }
@@ -46,10 +46,13 @@ class FakeHost : public Host {
     std::string ReadFile(const std::string& path) override;
     std::string DecodeText(std::string_view bytes, TextEncoding encoding) const override;
     void Shell(const std::string& commandLine) override;
-    void PrepareSound(const std::string& path) override { log.push_back("PrepareSound " + path); }
-    bool PlaySound(const std::string& path) override;
+    void LoadSound(std::string wave) override;
+    bool PlaySound() override;
     // Logs "End <status>" and throws ProgramEnd, so that the test sees the end and goes on.
     [[noreturn]] void End(int exitStatus) override;
+
+  private:
+    std::string wave_;
 };
 
 } // namespace pikorina::test

@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QListWidget>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pikorina::qt::test {
@@ -346,17 +345,17 @@ TEST_F(Services, TheProgramsFilesAreFoundInXdgOrder) {
 }
 
 TEST_F(Services, PlayingSoundNeverFailsLoudly) {
-    // 24-bit samples: a wave file, but not one the audio output takes.
-    WriteFile("deep.wav", QByteArray("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0"
-                                     "\x66\x02\x01\0\x03\0\x18\0data\x06\0\0\0\1\2\3\4\5\6",
-                                     44));
-    WriteFile("text.wav", "not a sound");
-    ASSERT_EQ(mkfifo(Path("fifo.wav").toLocal8Bit(), 0600), 0); // would hold the explosion
-    for (const char* name : {"missing.wav", "deep.wav", "text.wav", "folder", "fifo.wav"}) {
-        QDir(dir.path()).mkdir("folder");
-        host->PrepareSound(Path(name).toStdString());
-        EXPECT_FALSE(host->PlaySound(Path(name).toStdString())) << name;
+    // A wave file whose header claims more than there is, one of 24-bit samples, and others.
+    const std::string deep("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0"
+                           "\x66\x02\x01\0\x03\0\x18\0data\xff\xff\xff\x7f\1\2\3\4\5\6",
+                           50);
+    for (const std::string& bytes : {std::string(), std::string("not a sound"), deep,
+                                     deep.substr(0, 30), std::string("RIFF\0\0\0\0WAVE", 12)}) {
+        host->LoadSound(bytes);
+        host->PlaySound();
     }
+    host->LoadSound({}); // no Don.wav: nothing to start
+    EXPECT_FALSE(host->PlaySound());
     EXPECT_TRUE(boxes.empty());
 }
 

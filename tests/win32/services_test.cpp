@@ -10,6 +10,7 @@ namespace pikorina::win32::test {
 namespace {
 
 using Services = WindowTest;
+using namespace std::string_literals;
 
 TEST_F(Services, ReadFileGivesTheBytesAsTheyAre) {
     const std::string bytes("a,b\r\n\x93\xfa\0z", 9);
@@ -98,20 +99,15 @@ int VisibleWindowsOfThisThread() {
     return count;
 }
 
-TEST_F(Services, SoundNeverWaitsNorShowsAnythingForAFileItCannotPlay) {
+TEST_F(Services, SoundNeverWaitsNorShowsAnythingForBytesItCannotPlay) {
     const int before = VisibleWindowsOfThisThread();
-    WriteBytes(folder_ + L"\\text.wav", "not a sound");
-    CreateDirectoryW((folder_ + L"\\folder").c_str(), nullptr);
-    const std::string base = Narrow(folder_);
-    // Nothing to read, nothing started.
-    for (const std::string& path :
-         {base + "\\Don.wav", base + "\\with blank\\Don.wav", base + "\\folder", std::string()}) {
-        host_->PrepareSound(path);
-        EXPECT_FALSE(host_->PlaySound(path)) << path;
-    }
+    host_->LoadSound({}); // no Don.wav: nothing started
+    EXPECT_FALSE(host_->PlaySound());
     // Returning at all is the point; playing is asynchronous, so it may report a start.
-    host_->PrepareSound(base + "\\text.wav");
-    host_->PlaySound(base + "\\text.wav");
+    for (std::string bytes : {"not a sound"s, "RIFF\x04\0\0\0WAVE"s}) {
+        host_->LoadSound(bytes);
+        host_->PlaySound();
+    }
     EXPECT_EQ(VisibleWindowsOfThisThread(), before);
 }
 

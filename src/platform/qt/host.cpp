@@ -10,6 +10,9 @@
 
 namespace pikorina::qt {
 
+Host::Host(QString appPath) : appPath_(std::move(appPath)) {}
+Host::~Host() = default;
+
 double Host::Timer() const {
     return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/host.h"
+#include "platform/qt/sound.h"
 
 #include <QString>
 
@@ -26,14 +27,13 @@ class Host final : public pikorina::Host {
     std::string DecodeText(std::string_view bytes,
                            TextEncoding encoding) const override; // text.cpp
     void Shell(const std::string& commandLine) override;          // launch.cpp
-    void PrepareSound(const std::string& path) override;          // sound.cpp
-    bool PlaySound(const std::string& path) override;             // sound.cpp
+    void LoadSound(std::string wave) override;                    // sound.cpp
+    bool PlaySound() override;                                    // sound.cpp
     [[noreturn]] void End(int exitStatus) override;
 
   private:
-    class Sound; // sound.cpp
     QString appPath_;
-    std::unique_ptr<Sound> sound_;
+    std::unique_ptr<SoundOutput> sound_; // once the module is loaded
 };
 
 } // namespace pikorina::qt

@@ -23,16 +23,13 @@ class Host final : public pikorina::Host {
     std::string DecodeText(std::string_view bytes,
                            TextEncoding encoding) const override; // text.cpp
     void Shell(const std::string& commandLine) override;          // launch.cpp
-    void PrepareSound(const std::string& path) override;          // sound.cpp
-    bool PlaySound(const std::string& path) override;             // sound.cpp
+    void LoadSound(std::string wave) override;                    // sound.cpp
+    bool PlaySound() override;                                    // sound.cpp
     [[noreturn]] void End(int exitStatus) override;
 
   private:
-    // Reads the sound file into sound_; false when there is nothing to play.
-    bool LoadSound(const std::string& path);
-
     std::optional<std::string> appPath_;
-    std::string soundPath_, sound_; // the sound file played from memory, and its path
+    std::string sound_; // the wave file, played from memory
 };
 
 } // namespace pikorina::win32

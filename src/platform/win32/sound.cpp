@@ -1,12 +1,8 @@
-// The explosion's bang. The system's mciExecute shows a modal error box for a file it cannot play
-// (and cuts an unquoted path at its first blank), which would hold the explosion until someone
-// closed it; PlaySound plays a wave file asynchronously and is silent on error.
-//
-// The file is read into memory when the explosion starts and each bang is played from there
-// (SND_MEMORY), and a moment of silence is played then too: the system loads its audio driver
-// and connects to the sound server at the first sound a process plays, which made the first bang
-// some 65-100 ms late under Wine, against 12-31 ms for the bangs after it.
-#include "app/errors.h"
+// The explosion's bang: the wave file's bytes, played from memory by PlaySound, which returns at
+// once and is silent on error (the system's mciExecute shows a modal box for a file it cannot
+// play, which would hold the explosion). A moment of silence is played when the sound is loaded:
+// the system loads its audio driver at the first sound a process plays, and would otherwise do
+// it at the first bang and make it late (docs/performance.md).
 #include "platform/win32/host.h"
 #include "platform/win32/system_dll.h"
 
@@ -46,36 +42,25 @@ std::string Silence() {
 } // namespace
 
 Host::~Host() {
-    // A bang still playing reads the file's bytes held here.
+    // A bang still playing reads the bytes held here.
     if (!sound_.empty()) winmm::PlaySoundW(nullptr, nullptr, 0);
 }
 
-bool Host::LoadSound(const std::string& path) {
-    std::string bytes;
-    try {
-        bytes = ReadFile(path);
-    } catch (const RuntimeError&) {
-    }
-    if (bytes != sound_) {
+void Host::LoadSound(std::string wave) {
+    static const std::string silence = Silence();
+    if (wave != sound_) {
         // The bytes a bang may still be playing are replaced only once it is stopped.
         if (!sound_.empty()) winmm::PlaySoundW(nullptr, nullptr, 0);
-        sound_ = std::move(bytes);
+        sound_ = std::move(wave);
     }
-    soundPath_ = path;
-    return !sound_.empty();
-}
-
-void Host::PrepareSound(const std::string& path) {
-    static const std::string silence = Silence();
-    if (LoadSound(path)) {
+    if (!sound_.empty()) {
         winmm::PlaySoundW(reinterpret_cast<LPCWSTR>(silence.data()), nullptr, kFromMemory);
     }
 }
 
-bool Host::PlaySound(const std::string& path) {
-    if ((path != soundPath_ || sound_.empty()) && !LoadSound(path)) return false;
-    return winmm::PlaySoundW(reinterpret_cast<LPCWSTR>(sound_.data()), nullptr, kFromMemory) !=
-           FALSE;
+bool Host::PlaySound() {
+    return !sound_.empty() && winmm::PlaySoundW(reinterpret_cast<LPCWSTR>(sound_.data()), nullptr,
+                                                kFromMemory) != FALSE;
 }
 
 } // namespace pikorina::win32
