@@ -35,16 +35,17 @@ class LinuxProgram:
         # A snapshot: a rebuild during the run must not change the program under test.
         os.makedirs(workdir, exist_ok=True)
         self.executable = shutil.copy2(executable, workdir)
-        # The sound module, which the program loads from beside itself.
-        self.module = shutil.copy2(
-            os.path.join(os.path.dirname(executable), "libpikorina-sound.so"), workdir)
+        # The sound module, which a program built in a build tree loads from beside itself.
+        module = os.path.join(os.path.dirname(executable), "libpikorina-sound.so")
+        self.module = shutil.copy2(module, workdir) if os.path.exists(module) else None
 
     def prepare(self):
         pass
 
     def install(self, folder):
         shutil.copy2(self.executable, folder)
-        shutil.copy2(self.module, folder)
+        if self.module:
+            shutil.copy2(self.module, folder)
 
     def argv(self, folder):
         return [os.path.join(folder, os.path.basename(self.executable))]

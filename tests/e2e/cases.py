@@ -1367,5 +1367,28 @@ def sound_without_server(t, folder):
     t.check(QUIET_CHECKS[1], works)
 
 
+@group("sound: no sound module", QUIET_CHECKS + ["nothing is heard"],
+       when=lambda s: s.program.name == "linux" and s.display.label == "no window manager")
+def sound_without_module(t, folder=None):
+    server = sound.server(tempfile.mkdtemp(dir=t.session.root))
+    try:
+        inst = t.session.instance(LAUNCH_LIST, env=server.env)
+        os.remove(os.path.join(inst.folder, "libpikorina-sound.so"))
+        t.instances.append(inst)
+        app = inst.start()
+        wid = app.wait_main()
+        server.record()
+        t.check(QUIET_CHECKS[0], lambda: explode(wid) or app.expect_running("afterwards"))
+
+        def works():
+            desktop.key("Return")
+            expect_args(app, "first", expected_args(t, "first"))
+        t.check(QUIET_CHECKS[1], works)
+        heard = sound.onsets(server.samples())
+    finally:
+        server.close()
+    t.check("nothing is heard", lambda: heard and fail(f"sounds at samples {heard}"))
+
+
 def fail(message):
     raise Failure(message)

@@ -90,6 +90,8 @@ std::optional<Wave> Decode(std::string_view file) {
             QAudioFormat::ChannelConfigUnknown) {
         return {};
     }
+    // Float samples are read as they are unless told: 0.5 would become 0, not half of full scale.
+    sf_command(sound.get(), SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
     Wave wave;
     wave.format.setSampleFormat(QAudioFormat::Int16);
     wave.format.setChannelCount(info.channels);
