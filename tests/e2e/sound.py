@@ -12,6 +12,7 @@ from sound_server import RATE, Server
 # The buffer the Linux program's output asks for; the platform's player is asked for the same.
 LATENCY_MS = 40
 QUIET = 2  # a sample this small, in a run of a millisecond or more, is silence
+AUDIBLE = 32768 // 100  # where the file is quieter than this, a gap is not judged
 DON = os.path.join(artwork.ASSETS, "Don.wav")
 
 
@@ -49,7 +50,8 @@ def dot(a, b):
 
 class Bang:
     """One sound of a recording `x` from `start` until `stop`, compared with `ref` apart from
-    its gaps: runs of silence where `ref` sounds. After a gap the sound goes on either where it
+    its gaps: runs of silence where `ref` is audible (in its quiet tail a cut shows in the
+    loudness). After a gap the sound goes on either where it
     stopped (the server played silence while it waited) or where it would have been (a part was
     lost), whichever matches. `gaps`: (where, how long) in samples from the start;
     `similarity`: cosine similarity with ref of all the rest; `worst`: how far the loudness of
@@ -67,11 +69,13 @@ class Bang:
                 run += 1
             j, n = i - start - shift, max(1, run - i)
             meant_there = ref[j:j + n]
-            if n >= RATE // 1000 and dot(meant_there, meant_there) > 30 ** 2 * len(meant_there):
+            audible = dot(meant_there, meant_there) > AUDIBLE ** 2 * len(meant_there)
+            if n >= RATE // 1000 and audible:
                 self.gaps.append((i - start, n))
                 after = x[run:run + RATE // 50]
-                shift = max((shift, shift + n), key=lambda s: dot(
-                    after, ref[max(0, run - start - s):run - start - s + len(after)]))
+                shift = max((s + d for s in (shift, shift + n) for d in range(-4, 5)),
+                            key=lambda s: dot(after, ref[max(0, run - start - s):
+                                                         run - start - s + len(after)]))
                 i = run
                 continue
             for p, q in zip(x[i:i + n], ref[j:j + n]):
