@@ -5,9 +5,10 @@ hand and for the end-to-end suite.
   tools/sound_server.py RECORDING COMMAND...
 
 runs COMMAND with PULSE_SERVER pointing at PipeWire with its PulseAudio service and session
-manager, on a runtime folder and a D-Bus session bus of their own, whose only output is a null
-sink; the sink's left channel goes to RECORDING (raw signed 16-bit little-endian, mono, 22050
-Hz) until COMMAND ends. Everything it started is ended with it (packages: tools/install-deps
+manager, on a runtime folder and a D-Bus session bus of their own, whose default output is a
+null sink; the sink's left channel goes to RECORDING (raw signed 16-bit little-endian, mono,
+22050 Hz) until COMMAND ends. A second null sink, recorded beside it, is for the platform's own
+player (`play`), heard in the same session for comparison. Everything it started is ended with it (packages: tools/install-deps
 sound).
 """
 
@@ -36,19 +37,23 @@ def until(done, what, proc, timeout=20):
 
 
 class Server:
-    """The server in `folder`, with its state and settings; `env` points a program at it.
-    `record()` starts recording, `samples()` ends it: the left channel (a mono recording sums
-    both, too loud for 16 bits). `spawn` starts each process in a process group of its own."""
+    """The server in `folder`, with its state and settings; `env` points a program at it, whose
+    sound goes to the sink "rec"; `play` plays a file with the platform's player to the sink
+    "ref". `record()` starts recording both, `samples()` ends it: each sink's left channel (a
+    mono recording sums both, too loud for 16 bits), by name. `spawn` starts each process in a
+    process group of its own."""
+
+    SINKS = ("rec", "ref")
 
     def __init__(self, folder, spawn=spawn):
-        runtime, self.raw = os.path.join(folder, "runtime"), os.path.join(folder, "heard.raw")
+        runtime, self.folder = os.path.join(folder, "runtime"), folder
         os.makedirs(runtime, mode=0o700)
         self.env = {"PULSE_SERVER": f"unix:{runtime}/pulse/native",
                     "PULSE_COOKIE": f"{folder}/cookie"}
         env = {k: v for k, v in os.environ.items() if k != "DBUS_SESSION_BUS_ADDRESS"}
         env.update(self.env, XDG_RUNTIME_DIR=runtime, XDG_STATE_HOME=f"{folder}/state",
                    XDG_CONFIG_HOME=f"{folder}/config")
-        self.spawn, self.pactl, self.recorder = spawn, env, None
+        self.spawn, self.pactl, self.recorders, self.players = spawn, env, {}, []
         log = os.path.join(folder, "server.log")
         # The session manager gives up when the server is not there yet.
         with open(log, "w") as out:
@@ -57,7 +62,8 @@ class Server:
                  "/pipewire-0\" ]; do sleep 0.05; done; pipewire-pulse & exec wireplumber"],
                 env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT)
         try:
-            for args in (["info"], ["load-module", "module-null-sink", "sink_name=rec"],
+            for args in (["info"], *(["load-module", "module-null-sink", f"sink_name={sink}"]
+                                     for sink in self.SINKS),
                          ["set-default-sink", "rec"]):  # the sink is there once it can be
                 until(lambda: subprocess.run(["pactl", *args], env=env, capture_output=True,
                                              timeout=10).returncode == 0,
@@ -66,23 +72,38 @@ class Server:
             self.close()
             raise
 
+    def raw(self, sink):
+        return os.path.join(self.folder, f"{sink}.raw")
+
     def record(self):
-        with open(self.raw, "wb") as out:
-            self.recorder = self.spawn(["parec", "-d", "rec.monitor", "--raw", f"--rate={RATE}",
-                                        "--format=s16le", "--channels=2", "--latency-msec=5"],
-                                       env=self.pactl, stdout=out)
-        until(lambda: os.path.getsize(self.raw) > 0, "nothing recorded", self.recorder)
+        for sink in self.SINKS:
+            with open(self.raw(sink), "wb") as out:
+                self.recorders[sink] = self.spawn(
+                    ["parec", "-d", f"{sink}.monitor", "--raw", f"--rate={RATE}",
+                     "--format=s16le", "--channels=2", "--latency-msec=5"],
+                    env=self.pactl, stdout=out)
+        for sink, recorder in self.recorders.items():
+            until(lambda: os.path.getsize(self.raw(sink)) > 0, "nothing recorded", recorder)
+
+    def play(self, path, latency_ms):
+        """Plays the file to "ref" with the platform's player, asking for this latency."""
+        self.players.append(self.spawn(["paplay", "-d", "ref", f"--latency-msec={latency_ms}",
+                                        path], env=self.pactl))
 
     def samples(self):
-        wayland_desktop.end(self.recorder)
-        with open(self.raw, "rb") as f:
-            data = f.read()
-        return memoryview(data[:len(data) // 4 * 4]).cast("h")[::2].tolist()
+        for proc in self.players:
+            proc.wait(30)
+        heard = {}
+        for sink, recorder in self.recorders.items():
+            wayland_desktop.end(recorder)
+            with open(self.raw(sink), "rb") as f:
+                data = f.read()
+            heard[sink] = memoryview(data[:len(data) // 4 * 4]).cast("h")[::2].tolist()
+        return heard
 
     def close(self):
-        for proc in (self.recorder, self.proc):
-            if proc:
-                wayland_desktop.end(proc)
+        for proc in [*self.players, *self.recorders.values(), self.proc]:
+            wayland_desktop.end(proc)
 
 
 def main():
@@ -93,7 +114,7 @@ def main():
         try:
             server.record()
             status = subprocess.run(sys.argv[2:], env={**os.environ, **server.env}).returncode
-            samples = server.samples()
+            samples = server.samples()["rec"]
         finally:
             server.close()
     with open(sys.argv[1], "wb") as f:

@@ -1,12 +1,19 @@
-"""The bangs in a recording (tools/sound_server.py), found by their onsets and compared with
-Don.wav."""
+"""The bangs in a recording (tools/sound_server.py), found by their onsets and compared with the
+file as sox decodes it; and the same file played by the platform's own player in the same
+session, whose dropouts say what the machine does to any sound at that latency."""
 
 import os
-import wave
+import subprocess
 
 import artwork
 import desktop  # which also puts tools/ on the path
 from sound_server import RATE, Server
+
+# The buffer the Linux program's output asks for; the platform's player is asked for the same.
+LATENCY_MS = 40
+QUIET = 2  # a sample this small, in a run of a millisecond or more, is silence
+AUDIBLE = 32768 // 100  # where the file is quieter than this, a gap is not judged
+DON = os.path.join(artwork.ASSETS, "Don.wav")
 
 
 def server(folder):
@@ -14,46 +21,93 @@ def server(folder):
     return Server(folder, desktop.spawn)
 
 
-def don():
-    with wave.open(os.path.join(artwork.ASSETS, "Don.wav")) as w:
-        return memoryview(w.readframes(w.getnframes())).cast("h").tolist()
+def decoded(path):
+    """The file as sox hears it, at the recording's rate, mono, 16-bit."""
+    raw = subprocess.run(["sox", path, "-t", "raw", "-r", str(RATE), "-c", "1", "-e", "signed",
+                          "-b", "16", "-L", "-"], check=True, capture_output=True).stdout
+    return memoryview(raw).cast("h").tolist()
 
 
 def onsets(x, loud=8000):
     """Where a sound starts: after 20 ms below a quarter of `loud`, a sample above it that `loud`
-    follows within 5 ms."""
+    follows within 5 ms, half a second or more after the last start (sooner, it is the same
+    sound resuming after a dropout)."""
     found, calm = [], 0
     for i, v in enumerate(x):
         if abs(v) < loud // 4:
             calm += 1
             continue
-        if calm >= RATE // 50 and max(map(abs, x[i:i + RATE // 200])) >= loud:
+        if calm >= RATE // 50 and (not found or i - found[-1] >= RATE // 2) \
+                and max(map(abs, x[i:i + RATE // 200])) >= loud:
             found.append(i)
         calm = 0
     return found
 
 
-def similarity(a, b):
-    ab, aa, bb = sum(p * q for p, q in zip(a, b)), sum(p * p for p in a), sum(q * q for q in b)
-    return ab / (aa * bb) ** 0.5 if aa and bb else 0.0
+def dot(a, b):
+    return sum(p * q for p, q in zip(a, b))
+
+
+class Bang:
+    """One sound of a recording `x` from `start` until `stop`, compared with `ref` apart from
+    its gaps: runs of silence where `ref` is audible (in its quiet tail a cut shows in the
+    loudness). After a gap the sound goes on either where it
+    stopped (the server played silence while it waited) or where it would have been (a part was
+    lost), whichever matches. `gaps`: (where, how long) in samples from the start;
+    `similarity`: cosine similarity with ref of all the rest; `worst`: how far the loudness of
+    ref's tenths strays, as heard: 1 as loud, 0.5 half or twice, 0 a part missing; `end`: where
+    ref's last sample was heard."""
+
+    def __init__(self, x, start, stop, ref):
+        self.start, self.gaps, shift = start, [], 0
+        ab = aa = bb = 0
+        heard, meant = [0] * 10, [0] * 10
+        i = start
+        while i < stop and i - start - shift < len(ref):
+            run = i
+            while run < stop and abs(x[run]) <= QUIET:
+                run += 1
+            j, n = i - start - shift, max(1, run - i)
+            meant_there = ref[j:j + n]
+            audible = dot(meant_there, meant_there) > AUDIBLE ** 2 * len(meant_there)
+            if n >= RATE // 1000 and audible:
+                self.gaps.append((i - start, n))
+                after = x[run:run + RATE // 50]
+                shift = max((s + d for s in (shift, shift + n) for d in range(-4, 5)),
+                            key=lambda s: dot(after, ref[max(0, run - start - s):
+                                                         run - start - s + len(after)]))
+                i = run
+                continue
+            for p, q in zip(x[i:i + n], ref[j:j + n]):
+                ab, aa, bb = ab + p * q, aa + p * p, bb + q * q
+                heard[j * 10 // len(ref)] += p * p
+                meant[j * 10 // len(ref)] += q * q
+                j += 1
+            i += n
+        self.end = i
+        self.similarity = ab / (aa * bb) ** 0.5 if aa and bb else 0.0
+        self.worst = 1.0
+        for h, m in zip(heard, meant):
+            if m:
+                level = (h / m) ** 0.5
+                self.worst = min(self.worst, level, 1 / level if level else 0)
+
+    def longest_gap(self):
+        return max((n for _, n in self.gaps), default=0)
 
 
 def bangs(x, ref):
-    """Each sound in x: (its first sample, its similarity to ref until the next one starts, and
-    how far the loudness of its tenths strays from ref's: 1 as loud, 0.5 half or twice, 0 a part
-    missing). It starts where its first 100 ms match ref's best, near its onset. (Loudness, not
-    similarity, a tenth: a dropout of a server cycle under load shifts the rest of the bang.)"""
+    """Each sound in x, from its onset until the next one starts. It starts where its first
+    100 ms match ref's best, near its onset."""
     head = ref[:RATE // 10]
-    starts = [max(range(max(0, o - 60), o + 6),
-                  key=lambda s: sum(p * q for p, q in zip(x[s:s + len(head)], head)))
+    starts = [max(range(max(0, o - 60), o + 6), key=lambda s: dot(x[s:s + len(head)], head))
               for o in onsets(x)]
-    result = []
-    for start, end in zip(starts, starts[1:] + [len(x)]):
-        n = min(end - start, len(ref))
-        worst = 1.0
-        for a, b in ((n * i // 10, n * (i + 1) // 10) for i in range(10)):
-            heard, meant = sum(v * v for v in x[start + a:start + b]), sum(v * v for v in ref[a:b])
-            level = (heard / meant) ** 0.5 if meant else 1.0
-            worst = min(worst, level, 1 / level if level else 0)
-        result.append((start, similarity(x[start:start + n], ref[:n]), worst))
-    return result
+    return [Bang(x, start, stop, ref) for start, stop in zip(starts, starts[1:] + [len(x)])]
+
+
+def other_sound(x, found):
+    """The loudest sample of x outside the bangs found in it."""
+    inside = [False] * len(x)
+    for b in found:
+        inside[b.start:b.end + RATE // 50] = [True] * len(inside[b.start:b.end + RATE // 50])
+    return max((abs(v) for v, sounds in zip(x, inside) if not sounds), default=0)
