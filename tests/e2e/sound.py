@@ -11,6 +11,9 @@ from sound_server import RATE, Server
 
 # The buffer the Linux program's output asks for; the platform's player is asked for the same.
 LATENCY_MS = 40
+# A gap this long is one cycle of the server at that latency, which a busy machine may drop in
+# any stream; ours are judged beyond it or beyond the reference's longest, whichever is longer.
+CYCLE = RATE * LATENCY_MS // 2000
 QUIET = 2  # a sample this small, in a run of a millisecond or more, is silence
 AUDIBLE = 32768 // 100  # where the file is quieter than this, a gap is not judged
 DON = os.path.join(artwork.ASSETS, "Don.wav")
@@ -61,7 +64,9 @@ class Bang:
     def __init__(self, x, start, stop, ref):
         self.start, self.gaps, shift = start, [], 0
         ab = aa = bb = 0
-        heard, meant = [0] * 10, [0] * 10
+        # Tenths of what is compared: a bang that the next one cuts short (one sound at a time,
+        # as Windows plays) is judged until then.
+        heard, meant, span = [0] * 10, [0] * 10, max(1, min(stop - start, len(ref)))
         i = start
         while i < stop and i - start - shift < len(ref):
             run = i
@@ -80,8 +85,8 @@ class Bang:
                 continue
             for p, q in zip(x[i:i + n], ref[j:j + n]):
                 ab, aa, bb = ab + p * q, aa + p * p, bb + q * q
-                heard[j * 10 // len(ref)] += p * p
-                meant[j * 10 // len(ref)] += q * q
+                heard[min(9, j * 10 // span)] += p * p
+                meant[min(9, j * 10 // span)] += q * q
                 j += 1
             i += n
         self.end = i
