@@ -7,8 +7,8 @@ private sound server session (tools/sound_server.py), recorded from its null sin
 
 For each bang: how late it started after the whole second at which its wait ended (the
 recording dated by the earliest arrival of its samples, so a bang is never found early), its
-similarity to the file, and its gaps: 5 ms stretches where the file is loud and the recording
-is not. Not part of ./test: the figures go to docs/performance.md.
+similarity to the file, and its gaps: a millisecond or more of silence where the file is
+audible (tests/e2e/sound.py). Not part of ./test: the figures go to docs/performance.md.
 """
 
 import os
@@ -26,8 +26,7 @@ import artwork  # noqa: E402
 import sound  # noqa: E402
 from sound_server import RATE, Server  # noqa: E402
 
-LATENCY_MS = 40  # what the program's output asks for (src/platform/qt/sound_module.cpp)
-STEP = RATE // 200  # 5 ms
+LATENCY_MS = 200  # what the program's output asks for (src/platform/qt/sound_module.cpp)
 
 
 class Recording:
@@ -53,37 +52,18 @@ class Recording:
         return memoryview(bytes(self.data[:len(self.data) // 2 * 2])).cast("h").tolist()
 
 
-def gaps(x, start, ref):
-    """Stretches of 5 ms or more where ref is loud and x, from `start`, is nearly silent."""
-    loud = max(sum(v * v for v in ref[i:i + STEP]) for i in range(0, len(ref), STEP))
-    found, run = [], 0
-    for i in range(0, min(len(ref), len(x) - start) - STEP, STEP):
-        meant = sum(v * v for v in ref[i:i + STEP])
-        heard = sum(v * v for v in x[start + i:start + i + STEP])
-        if meant > loud / 100 and heard < meant / 100:
-            run += 1
-        elif run:
-            found.append(run * 5)
-            run = 0
-    return found + ([run * 5] if run else [])
-
-
 def report(name, x, rec_start, ref, clicked):
     heard = sound.bangs(x, ref)
-    late = []
-    for s, _, _ in heard:
-        t = rec_start + s / RATE
-        late.append(round((t - round(t)) * 1000) if clicked else None)
-    gap = [gaps(x, s, ref[:min(len(ref), (e - s) if e else len(ref))])
-           for (s, _, _), e in zip(heard, [h[0] for h in heard[1:]] + [0])]
-    sims = [round(m, 3) for _, m, _ in heard]
     print(f"{name}: {len(heard)} bangs")
     if not heard:
         return
     if clicked:
+        late = [round(((t := rec_start + b.start / RATE) - round(t)) * 1000) for b in heard]
         print(f"  late (ms): {late}  range {min(late)}..{max(late)}")
+    sims = [round(b.similarity, 3) for b in heard]
     print(f"  similarity: {min(sims)}..{max(sims)}")
-    print(f"  bangs with gaps: {sum(1 for g in gap if g)}, gaps (ms): {[g for g in gap if g]}")
+    gaps = [[round(n * 1000 / RATE, 1) for _, n in b.gaps] for b in heard]
+    print(f"  bangs with gaps: {sum(1 for g in gaps if g)}, gaps (ms): {[g for g in gaps if g]}")
 
 
 def main():
@@ -92,7 +72,6 @@ def main():
                               os.path.join(ROOT, "build", "linux", "pikorina"))
     wav = os.path.abspath(sys.argv[3] if len(sys.argv) > 3 else
                           os.path.join(artwork.ASSETS, "Don.wav"))
-    ref = sound.don()
     with tempfile.TemporaryDirectory(prefix="bangs-") as folder:
         server = Server(folder)
         try:
@@ -122,6 +101,7 @@ def main():
             x = rec.samples()
             proc.terminate()
             proc.wait()
+            ref = sound.decoded(wav)
             report(f"program ({explosions} explosions)", x, rec.start, ref, True)
             rec = Recording(server.env | dict(os.environ))
             for _ in range(explosions * 3):

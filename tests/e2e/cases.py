@@ -1278,15 +1278,19 @@ QUIET_CHECKS = ["the explosion runs to its end", "the program keeps working"]
 # own PlaySound plays it: the Windows program plays what the platform plays, the Linux one all.
 ENCODINGS = [
     ("Don.wav as shipped, three explosions", dict(options=None, explosions=3)),
-    ("8-bit unsigned", dict(options=["-e", "unsigned", "-b", "8"])),
     ("24-bit", dict(options=["-b", "24"])),
     ("32-bit integer", dict(options=["-t", "wavpcm", "-e", "signed", "-b", "32"],
                             windows_plays=False)),
     ("64-bit float", dict(options=["-e", "floating-point", "-b", "64"], windows_plays=False)),
-    ("IMA ADPCM", dict(options=["-e", "ima-adpcm"])),
-    ("mu-law", dict(options=["-e", "u-law"])),
     ("extensible, 24-bit stereo 48 kHz", dict(options=["-b", "24", "-c", "2", "-r", "48000"])),
 ]
+# And those whose sound under Wine is Wine's own: its PlaySound plays 8-bit and mu-law through
+# outputs of that format, which the server fills with an offset when they run dry, and loads
+# the ADPCM codec at the first bang. The Windows program hands them on as they are.
+ENCODINGS += [(label, dict(options=options, when=lambda s: s.program.name == "linux"))
+              for label, options in [("8-bit unsigned", ["-e", "unsigned", "-b", "8"]),
+                                     ("IMA ADPCM", ["-e", "ima-adpcm"]),
+                                     ("mu-law", ["-e", "u-law"])]]
 
 
 def as_before(img, before):
@@ -1349,17 +1353,20 @@ def sound_group(name, checks, rows=None):
 
 @sound_group("sound: explosions recorded", SOUND_CHECKS, ENCODINGS)
 def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
-    wav = os.path.join(folder, "Don.wav")
+    wav, plain = os.path.join(folder, "Don.wav"), os.path.join(folder, "plain.wav")
     if options:
         subprocess.run(["sox", sound.DON, *options, wav], check=True)
     else:
         shutil.copy(sound.DON, wav)
+    # The reference plays the file decoded, as 16-bit PCM: it stands for what the machine does
+    # to any sound, not for a decoder.
+    subprocess.run(["sox", wav, "-e", "signed", "-b", "16", plain], check=True)
     server, timers = sound.server(folder), []
 
     def reference(click):  # the platform's player, at each wait's end
         for second in (0.9, 1.9, 2.9):
             timers.append(threading.Timer(click + second - time.time(), server.play,
-                                          (wav, sound.LATENCY_MS)))
+                                          (plain, sound.LATENCY_MS)))
             timers[-1].start()
     try:
         app = t.start(LAUNCH_LIST, sound=False, env=server.env)
@@ -1401,7 +1408,7 @@ def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
         if len(played) != 3 * explosions:
             raise Failure(f"the platform's player was heard {len(played)} times, not "
                           f"{3 * explosions}: no comparison")
-        allowed = max(sound.CYCLE, *(b.longest_gap() for b in played))
+        allowed = sound.CYCLE + max(b.longest_gap() for b in played)
         bad = [(round(b.start / sound.RATE, 3), round(b.similarity, 3), round(b.worst, 3),
                 [(ms(w), ms(n)) for w, n in b.gaps]) for b in heard
                if b.similarity < 0.95 or b.worst < 0.5 or b.longest_gap() > allowed]

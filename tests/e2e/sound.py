@@ -10,10 +10,10 @@ import desktop  # which also puts tools/ on the path
 from sound_server import RATE, Server
 
 # The buffer the Linux program's output asks for; the platform's player is asked for the same.
-LATENCY_MS = 40
-# A gap this long is one cycle of the server at that latency, which a busy machine may drop in
-# any stream; ours are judged beyond it or beyond the reference's longest, whichever is longer.
-CYCLE = RATE * LATENCY_MS // 2000
+LATENCY_MS = 200
+# A gap this long is one cycle of the server (1,024 frames at 48 kHz, PipeWire's default), which
+# a busy machine may drop in any stream: ours are judged beyond the reference's longest by more.
+CYCLE = RATE * 21 // 1000
 QUIET = 2  # a sample this small, in a run of a millisecond or more, is silence
 AUDIBLE = 32768 // 100  # where the file is quieter than this, a gap is not judged
 DON = os.path.join(artwork.ASSETS, "Don.wav")

@@ -5,23 +5,27 @@
 // the extensible header; any rate, mono to 7.1) is decoded to 16-bit samples, the one format
 // every output is opened in, so that an output with nothing left to play is silent.
 //
-// Each bang is written whole, at once, into an output that was opened before it was due: the
-// server starts it at its next cycle and plays it to the end while the next bang has an output
-// of its own. The outputs are opened again for later bangs and let go only with the module's
-// object: Qt's PulseAudio output, once its bang has run out, asks the server to drain the stream
-// and to call the output back when it has, and nothing stops that call from coming after the
-// output is gone (docs/performance.md, "The crash in the sound thread").
+// Each bang plays through an output of its own, opened before it is due, so that a bang still
+// sounding plays on while the next starts. The output pulls the bang from a device that never
+// says it has ended: Qt's PulseAudio output, told that its source has ended, asks the server to
+// drain the stream, again each time it runs dry, and to call the output back when it has, and a
+// call that comes after the output is deleted runs freed memory (the crash in the sound thread,
+// docs/performance.md). Stopped, an output has no call outstanding, and only then is it let go.
+//
+// The outputs live in a thread of their own. They are fed every 20 ms while they play, which the
+// window's thread, busy painting the explosion, need not keep up with; and Qt waits without end
+// for a stream that the server drops while it is being opened, which then holds only this thread.
 #include "platform/qt/sound.h"
 
 #include <QAudioSink>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QTimer>
 
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -30,12 +34,10 @@
 namespace pikorina::qt {
 namespace {
 
-// The longest bang kept, in bytes: the server takes at most 4 MiB written at once into a stream.
-constexpr qsizetype kLongestBang = qsizetype{3} << 20;
-// The server starts playing once this much is written; its cycle follows from it.
-constexpr qint64 kLatencyMicroseconds = 40'000;
-// Outputs: bangs sounding at once, and the one opened for the next.
-constexpr std::size_t kMostOutputs = 4;
+// The longest bang kept, in bytes of 16-bit samples: three minutes of CD sound.
+constexpr qsizetype kLongestBang = qsizetype{32} << 20;
+// What each output buffers: the server's cycle follows from it.
+constexpr qint64 kLatencyMicroseconds = 200'000;
 
 struct Wave {
     QAudioFormat format;
@@ -109,104 +111,118 @@ std::optional<Wave> Decode(std::string_view file) {
     return wave;
 }
 
-class Output final : public SoundOutput, public QObject {
+// One bang for an output to pull: nothing until Start, then the samples. Never at its end.
+class Bang final : public QIODevice {
   public:
-    Output() {
-        idle_.setSingleShot(true);
-        connect(&idle_, &QTimer::timeout, this, [this] {
-            for (Stream& stream : streams_)
-                Close(stream);
-        });
+    Bang(QByteArray samples, QObject* parent) : QIODevice(parent), samples_(std::move(samples)) {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
-    ~Output() override {
-        // Only now, with the program or the test ending: stopped first, which unhooks each
-        // output from the server's thread.
-        for (Stream& stream : streams_)
-            Close(stream);
-        for (Stream& stream : streams_)
-            delete stream.sink;
+    void Start() {
+        started_ = true;
+        emit readyRead();
+    }
+    bool isSequential() const override { return true; }
+    bool atEnd() const override { return false; }
+
+  protected:
+    qint64 readData(char* data, qint64 most) override {
+        const qint64 n = started_ ? std::min(most, samples_.size() - at_) : 0;
+        std::memcpy(data, samples_.constData() + at_, static_cast<std::size_t>(n));
+        at_ += n;
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+  private:
+    const QByteArray samples_; // shared with the other bangs, not copied
+    qsizetype at_ = 0;
+    bool started_ = false;
+};
+
+// The outputs, in the sound's thread.
+class Player final : public QObject {
+  public:
+    ~Player() override {
+        for (QAudioSink* sink : findChildren<QAudioSink*>())
+            sink->stop();
     }
 
-    void Load(std::string_view file) override {
-        wave_ = Decode(file);
-        if (wave_) Ready();
+    void Load(std::optional<Wave> wave) {
+        LetGo(ready_);
+        wave_ = std::move(wave);
+        if (!wave_) return;
+        // Silence after the bang, as long as an output buffers: a short bang still fills what
+        // the server waits for before it starts, and the last of a long one is played before
+        // the output runs dry.
+        wave_->samples.append(wave_->format.bytesForDuration(2 * kLatencyMicroseconds), '\0');
+        ready_ = Open();
     }
 
-    bool Play() override {
-        Stream* stream = wave_ ? Ready() : nullptr;
-        if (!stream) return false;
-        // Written whole: the server keeps up to 4 MiB of a stream, more than the longest bang.
-        qsizetype written = 0;
-        for (qint64 n = 1; n > 0 && written < wave_->samples.size(); written += n) {
-            n = stream->device->write(wave_->samples.constData() + written,
-                                      wave_->samples.size() - written);
-        }
-        stream->ready = false;
-        stream->playing.start();
-        // The next bang's output is opened once this one has started and the pump runs.
-        QTimer::singleShot(0, this, [this] {
-            if (wave_) Ready();
-        });
-        // When no bang has come for a while, the last one has played: the streams are closed.
-        idle_.start(Milliseconds() + 2000);
-        return written > 0;
+    void Play() {
+        // An output the server dropped (it went away, or was restarted) is opened again.
+        if (ready_ && ready_->state() == QAudio::StoppedState) LetGo(ready_);
+        if (!ready_ && wave_) ready_ = Open();
+        if (!ready_) return;
+        ready_->findChild<Bang*>()->Start();
+        const qint64 ms = wave_->format.durationForBytes(wave_->samples.size()) / 1000;
+        QTimer::singleShot(ms + 1000, ready_, [sink = ready_]() mutable { LetGo(sink); });
+        ready_ = Open();
     }
 
   private:
-    struct Stream {
-        QAudioSink* sink;
-        QIODevice* device = nullptr; // the sink's own, while its stream is open
-        bool ready = false;          // open, with nothing written yet
-        QElapsedTimer playing;       // since its last bang started
-    };
-
-    qint64 Milliseconds() const {
-        return wave_->format.durationForBytes(wave_->samples.size()) / 1000;
+    QAudioSink* Open() {
+        auto* sink = new QAudioSink(wave_->format, this);
+        sink->setBufferSize(wave_->format.bytesForDuration(kLatencyMicroseconds));
+        sink->start(new Bang(wave_->samples, sink));
+        if (sink->state() != QAudio::StoppedState) return sink;
+        LetGo(sink); // no server, or no device
+        return nullptr;
     }
 
-    static void Close(Stream& stream) {
-        stream.sink->stop();
-        stream.device = nullptr;
-        stream.ready = false;
-    }
-
-    // An output open for the next bang, or none when the server takes none. Outputs of the
-    // file's format are opened again once their bang has played; one in another format (a
-    // Don.wav changed between explosions) stays closed.
-    Stream* Ready() {
-        Stream* free = nullptr;
-        Stream* oldest = nullptr;
-        std::size_t same = 0;
-        for (Stream& s : streams_) {
-            if (s.sink->format() != wave_->format) continue;
-            ++same;
-            // An output the server dropped (it went away, or was restarted) is opened again.
-            if (s.ready && s.sink->state() != QAudio::StoppedState) return &s;
-            if (!s.playing.isValid() || s.playing.hasExpired(Milliseconds() + 500)) free = &s;
-            if (!oldest || s.playing.elapsed() > oldest->playing.elapsed()) {
-                oldest = &s;
-            }
-        }
-        if (!free && same < kMostOutputs) {
-            streams_.push_back(Stream{.sink = new QAudioSink(wave_->format),
-                                      .device = nullptr,
-                                      .ready = false,
-                                      .playing = {}});
-            free = &streams_.back();
-        }
-        // Every output sounding: the oldest bang loses its tail.
-        Stream& stream = free ? *free : *oldest;
-        // The server plays as soon as this much is written: a little more than one of its cycles.
-        stream.sink->setBufferSize(wave_->format.bytesForDuration(kLatencyMicroseconds));
-        stream.device = stream.sink->start();
-        stream.ready = stream.device != nullptr;
-        stream.playing.invalidate();
-        return stream.ready ? &stream : nullptr;
+    static void LetGo(QAudioSink*& sink) {
+        if (!sink) return;
+        sink->stop();
+        sink->deleteLater(); // its destructor runs the event loop
+        sink = nullptr;
     }
 
     std::optional<Wave> wave_;
-    std::deque<Stream> streams_; // where a pointer to one stays good
-    QTimer idle_;
+    QAudioSink* ready_ = nullptr; // opened for the next bang
+};
+
+class Output final : public SoundOutput {
+  public:
+    Output() {
+        player_->moveToThread(thread_.get());
+        thread_->start();
+    }
+    ~Output() override {
+        // The player goes in its own thread, where its outputs live.
+        QMetaObject::invokeMethod(player_, [player = player_] {
+            delete player;
+            QThread::currentThread()->quit();
+        });
+        // A thread that Qt holds in the opening of a dropped stream is left as it is.
+        if (!thread_->wait(QDeadlineTimer(5000))) static_cast<void>(thread_.release());
+    }
+
+    void Load(std::string_view file) override {
+        auto wave = Decode(file);
+        loaded_ = wave.has_value();
+        QMetaObject::invokeMethod(player_, [player = player_, wave = std::move(wave)]() mutable {
+            player->Load(std::move(wave));
+        });
+    }
+
+    bool Play() override {
+        if (loaded_) QMetaObject::invokeMethod(player_, [player = player_] { player->Play(); });
+        return loaded_;
+    }
+
+  private:
+    std::unique_ptr<QThread> thread_ = std::make_unique<QThread>();
+    Player* player_ = new Player; // deleted in its thread
+    bool loaded_ = false;
 };
 
 } // namespace
