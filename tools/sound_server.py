@@ -3,12 +3,16 @@
 hand and for the end-to-end suite.
 
   tools/sound_server.py RECORDING COMMAND...
+  tools/sound_server.py --serve FOLDER LINK
 
-runs COMMAND with PULSE_SERVER pointing at PipeWire with its PulseAudio service and session
-manager, on a runtime folder and a D-Bus session bus of their own, whose default output is a
-null sink; the sink's left channel goes to RECORDING (raw signed 16-bit little-endian, mono,
+The first runs COMMAND with PULSE_SERVER pointing at PipeWire with its PulseAudio service and
+session manager, on a runtime folder and a D-Bus session bus of their own, whose default output
+is a null sink; the sink's left channel goes to RECORDING (raw signed 16-bit little-endian, mono,
 22050 Hz) until COMMAND ends. A second null sink, recorded beside it, is for the platform's own
-player (`play`), heard in the same session for comparison. Everything it started is ended with it (packages: tools/install-deps
+player (`play`), heard in the same session for comparison. The second starts a server in FOLDER,
+points the symbolic link LINK at its socket (a program given PULSE_SERVER=unix:LINK finds it; a
+second server started meanwhile takes the address over before this one ends), prints "ready" and
+runs until its input closes. Everything it started is ended with it (packages: tools/install-deps
 sound).
 """
 
@@ -106,7 +110,20 @@ class Server:
             wayland_desktop.end(proc)
 
 
+def serve(folder, link):
+    server = Server(folder)
+    try:
+        os.symlink(server.env["PULSE_SERVER"][len("unix:"):], link + ".new")
+        os.replace(link + ".new", link)
+        print("ready", flush=True)
+        sys.stdin.read()
+    finally:
+        server.close()
+
+
 def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--serve":
+        return serve(*sys.argv[2:])
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     with tempfile.TemporaryDirectory(prefix="sound-server-") as folder:

@@ -7,7 +7,9 @@ to start it; `LinuxProgram` is the Qt build. A helper program that records its a
 """
 
 import os
+import re
 import shutil
+import signal
 import stat
 import subprocess
 import tempfile
@@ -191,6 +193,7 @@ class Instance:
         self.log = os.path.join(self.folder, "output.log")
         self.proc = None
         self.main = None
+        self.stopped = False  # ended by the suite, not by itself
 
     def start(self):
         with open(self.log, "wb") as log:
@@ -210,11 +213,32 @@ class Instance:
             return ""
         return " | ".join(text[-lines:])
 
+    def crashed(self, wait=0):
+        """How the program crashed, "pikorina (SIGSEGV)", when it died of a signal or, under
+        Wine, of an unhandled exception; None while it runs or when it ended otherwise. `wait`:
+        how long a program that may be dying (its window already gone) is waited for."""
+        if self.proc is None or self.stopped:
+            return None
+        try:
+            status = self.proc.wait(wait) if wait else self.proc.poll()
+        except subprocess.TimeoutExpired:
+            return None
+        if status is None:
+            return None
+        name = os.path.basename(self.program.executable)
+        if status < 0:
+            return f"{name} ({signal.Signals(-status).name})"
+        # Wine reports the exception and ends the process with a status of its own.
+        found = re.search(r"Unhandled ([a-z ]+?) (?:on|at|in)\b", self.output(200))
+        return f"{name} (unhandled {found[1]}, status {status})" if found else None
+
     def problem(self):
         """None while the program runs; otherwise what became of it."""
         status = self.proc.poll()
         if status is None:
             return None
+        if crash := self.crashed():
+            return f"crashed: {crash}"
         out = self.output()
         return f"the program ended with status {status}" + (f" (output: {out})" if out else "")
 
@@ -250,9 +274,12 @@ class Instance:
     def wait_exit(self, timeout):
         """The exit status, once the program has ended within `timeout` seconds."""
         try:
-            return self.proc.wait(timeout)
+            status = self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
             raise Failure(f"the program was still running {timeout:.0f} s later") from None
+        if crash := self.crashed():
+            raise Failure(f"crashed: {crash}")
+        return status
 
     def mark(self, tag, timeout=5.0):
         """The arguments marker-prog got under this tag, waiting for them to appear. Fails when it
@@ -288,4 +315,5 @@ class Instance:
 
     def stop(self):
         if self.proc is not None:
+            self.stopped = True
             desktop.end(self.proc)

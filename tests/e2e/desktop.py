@@ -407,8 +407,12 @@ def screenshot(wid):
     """The client area of a window as it is on the screen now."""
     if isinstance(wid, Window) and (wid.ox or wid.oy):
         return screenshot(int(wid)).crop(wid.ox, wid.oy, artwork.CLIENT_W, artwork.CLIENT_H)
-    out = subprocess.run(["import", "-window", str(wid), "-depth", "8", "ppm:-"],
-                         capture_output=True)
+    # (with a deadline: import waits for good on a window that went away meanwhile)
+    try:
+        out = subprocess.run(["import", "-window", str(wid), "-depth", "8", "ppm:-"],
+                             capture_output=True, timeout=15)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"no screenshot of window {wid} within 15 s: is it gone?") from None
     if out.returncode != 0 or not out.stdout:
         raise Failure(f"could not take a screenshot of window {wid}: "
                       f"{out.stderr.decode(errors='replace').strip()}")

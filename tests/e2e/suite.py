@@ -4,7 +4,9 @@ named result of its own.
 A group declares the names of its checks up front. A check that fails is reported and the group
 goes on with the next one; if the group itself cannot go on (the program died, a window never
 appeared), every check it had not reached is reported as failed with that reason, so no failure
-hides others and the count of checks is the same in every run.
+hides others and the count of checks is the same in every run. A program that crashed is named
+as such ("crashed: pikorina (SIGSEGV)") in the failures it caused, also when the group saw only
+a window gone, and in CRASHES for the suite's last lines.
 """
 
 import time
@@ -13,6 +15,7 @@ import traceback
 from desktop import Failure
 
 GROUPS = []
+CRASHES = []  # "pikorina (SIGSEGV) in GROUP", once for each crashed program
 
 
 class Group:
@@ -47,6 +50,16 @@ class Run:
         self.session, self.group, self.report = session, grp, report
         self.done = set()
         self.instances = []
+        self.crashes = {}  # instance -> how it crashed
+
+    def crash(self, wait=0):
+        """"crashed: ..." for the group's programs that crashed, or None; `wait` as in
+        Instance.crashed."""
+        for inst in self.instances:
+            if inst not in self.crashes and (how := inst.crashed(wait)):
+                self.crashes[inst] = how
+                CRASHES.append(f"{how} in {self.group.name}")
+        return "crashed: " + ", ".join(self.crashes.values()) if self.crashes else None
 
     def full_name(self, check):
         return f"{self.group.name}: {check}"
@@ -62,14 +75,19 @@ class Run:
         try:
             fn(*args, **kwargs)
         except (Failure, AssertionError) as e:
-            self.report(self.full_name(name), False, str(e))
+            self.report(self.full_name(name), False, self.because(str(e)))
             return False
         except Exception as e:  # a fault in the check itself counts as a failure too
-            self.report(self.full_name(name), False, f"{type(e).__name__}: {e}\n"
-                        + traceback.format_exc(limit=-3))
+            self.report(self.full_name(name), False, self.because(
+                f"{type(e).__name__}: {e}\n" + traceback.format_exc(limit=-3)))
             return False
         self.report(self.full_name(name), True, "")
         return True
+
+    def because(self, message):
+        """A failure's message, led by the crash behind it if a program crashed."""
+        crash = self.crash(wait=2)
+        return message if not crash or message.startswith(crash) else f"{crash}; then: {message}"
 
     def start(self, *args, **kwargs):
         inst = self.session.instance(*args, **kwargs)
@@ -89,10 +107,13 @@ def run_groups(session, report, selected=None):
         try:
             grp.fn(run, **grp.params)
         except (Failure, AssertionError) as e:
-            reason = str(e)
+            reason = run.because(str(e))
         except Exception as e:
-            reason = f"{type(e).__name__}: {e}\n" + traceback.format_exc(limit=-3)
+            reason = run.because(f"{type(e).__name__}: {e}\n" + traceback.format_exc(limit=-3))
         finally:
+            # (before the programs are ended: a crash after the last check counts too)
+            if reason is None and (crash := run.crash()):
+                reason = crash
             for inst in run.instances:
                 inst.stop()
         missing = [name for name in grp.checks if name not in run.done]

@@ -80,6 +80,10 @@ class Program : public ::testing::Test {
         EXPECT_EQ(WaitForSingleObject(process_.hProcess, 30000), WAIT_OBJECT_0) << "still running";
         DWORD status = 259;
         GetExitCodeProcess(process_.hProcess, &status);
+        // An exception nobody handled ends the process with its code (0xC0000005...).
+        if (status >= 0xC0000000u) {
+            ADD_FAILURE() << "\ncrashed: pikorina.exe (exception 0x" << std::hex << status << ")";
+        }
         return status;
     }
 

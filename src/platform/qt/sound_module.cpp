@@ -25,6 +25,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -142,6 +143,8 @@ class Bang final : public QIODevice {
 // The outputs, in the sound's thread.
 class Player final : public QObject {
   public:
+    // open: set whenever an output for the next bang is open, for the window's thread to read.
+    explicit Player(std::atomic<bool>& open) : open_(open) {}
     ~Player() override {
         for (QAudioSink* sink : findChildren<QAudioSink*>())
             sink->stop();
@@ -156,6 +159,7 @@ class Player final : public QObject {
         // the output runs dry.
         wave_->samples.append(wave_->format.bytesForDuration(2 * kLatencyMicroseconds), '\0');
         ready_ = Open();
+        open_ = ready_ != nullptr;
     }
 
     void Play() {
@@ -167,6 +171,7 @@ class Player final : public QObject {
         const qint64 ms = wave_->format.durationForBytes(wave_->samples.size()) / 1000;
         QTimer::singleShot(ms + 1000, ready_, [sink = ready_]() mutable { LetGo(sink); });
         ready_ = Open();
+        open_ = ready_ != nullptr;
     }
 
   private:
@@ -186,6 +191,7 @@ class Player final : public QObject {
         sink = nullptr;
     }
 
+    std::atomic<bool>& open_;
     std::optional<Wave> wave_;
     QAudioSink* ready_ = nullptr; // opened for the next bang
 };
@@ -214,14 +220,19 @@ class Output final : public SoundOutput {
         });
     }
 
+    // Whether the bang has an output: the server took the one opened for it. (It is played in
+    // the sound's thread, which opens one then if it can.)
     bool Play() override {
-        if (loaded_) QMetaObject::invokeMethod(player_, [player = player_] { player->Play(); });
-        return loaded_;
+        if (!loaded_) return false;
+        const bool open = open_;
+        QMetaObject::invokeMethod(player_, [player = player_] { player->Play(); });
+        return open;
     }
 
   private:
     std::unique_ptr<QThread> thread_ = std::make_unique<QThread>();
-    Player* player_ = new Player; // deleted in its thread
+    std::atomic<bool> open_ = false;
+    Player* player_ = new Player(open_); // deleted in its thread
     bool loaded_ = false;
 };
 
