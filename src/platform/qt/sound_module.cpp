@@ -18,7 +18,7 @@
 #include "platform/qt/sound.h"
 
 #include <QAudioSink>
-#include <QDeadlineTimer>
+#include <QSemaphore>
 #include <QThread>
 #include <QTimer>
 
@@ -144,7 +144,7 @@ class Bang final : public QIODevice {
 class Player final : public QObject {
   public:
     // open: set whenever an output for the next bang is open, for the window's thread to read.
-    explicit Player(std::atomic<bool>& open) : open_(open) {}
+    explicit Player(std::shared_ptr<std::atomic<bool>> open) : open_(std::move(open)) {}
     ~Player() override {
         for (QAudioSink* sink : findChildren<QAudioSink*>())
             sink->stop();
@@ -159,7 +159,7 @@ class Player final : public QObject {
         // the output runs dry.
         wave_->samples.append(wave_->format.bytesForDuration(2 * kLatencyMicroseconds), '\0');
         ready_ = Open();
-        open_ = ready_ != nullptr;
+        *open_ = ready_ != nullptr;
     }
 
     void Play() {
@@ -171,7 +171,7 @@ class Player final : public QObject {
         const qint64 ms = wave_->format.durationForBytes(wave_->samples.size()) / 1000;
         QTimer::singleShot(ms + 1000, ready_, [sink = ready_]() mutable { LetGo(sink); });
         ready_ = Open();
-        open_ = ready_ != nullptr;
+        *open_ = ready_ != nullptr;
     }
 
   private:
@@ -191,25 +191,36 @@ class Player final : public QObject {
         sink = nullptr;
     }
 
-    std::atomic<bool>& open_;
+    const std::shared_ptr<std::atomic<bool>> open_;
     std::optional<Wave> wave_;
     QAudioSink* ready_ = nullptr; // opened for the next bang
 };
 
+// The sound's thread: one for the whole run, started with the first output. Qt's connection to
+// the sound server lives in the thread that first opened an output, and reconnects from there
+// after the server went away; it is never ended, as the program ends without ending it.
+QThread* SoundThread() {
+    static QThread* const thread = [] {
+        auto* started = new QThread;
+        started->setObjectName(QStringLiteral("pikorina sound"));
+        started->start();
+        return started;
+    }();
+    return thread;
+}
+
 class Output final : public SoundOutput {
   public:
-    Output() {
-        player_->moveToThread(thread_.get());
-        thread_->start();
-    }
+    Output() { player_->moveToThread(SoundThread()); }
     ~Output() override {
-        // The player goes in its own thread, where its outputs live.
-        QMetaObject::invokeMethod(player_, [player = player_] {
+        // The player goes in its own thread, where its outputs live; waited for, unless Qt holds
+        // the thread in the opening of a stream the server dropped.
+        const auto gone = std::make_shared<QSemaphore>();
+        QMetaObject::invokeMethod(player_, [player = player_, gone] {
             delete player;
-            QThread::currentThread()->quit();
+            gone->release();
         });
-        // A thread that Qt holds in the opening of a dropped stream is left as it is.
-        if (!thread_->wait(QDeadlineTimer(5000))) static_cast<void>(thread_.release());
+        gone->tryAcquire(1, 5000);
     }
 
     void Load(std::string_view file) override {
@@ -224,14 +235,14 @@ class Output final : public SoundOutput {
     // the sound's thread, which opens one then if it can.)
     bool Play() override {
         if (!loaded_) return false;
-        const bool open = open_;
+        const bool open = *open_;
         QMetaObject::invokeMethod(player_, [player = player_] { player->Play(); });
         return open;
     }
 
   private:
-    std::unique_ptr<QThread> thread_ = std::make_unique<QThread>();
-    std::atomic<bool> open_ = false;
+    // Shared, for a player that outlives its output in a thread Qt holds.
+    const std::shared_ptr<std::atomic<bool>> open_ = std::make_shared<std::atomic<bool>>(false);
     Player* player_ = new Player(open_); // deleted in its thread
     bool loaded_ = false;
 };
