@@ -84,22 +84,14 @@ std::string DecodeUtf8(std::string_view bytes) {
 }
 
 void AppendUtf8(std::string& text, char32_t c) {
-    const auto put = [&](unsigned bits) { text += static_cast<char>(bits); };
     if (c < 0x80) {
-        put(c);
-    } else if (c < 0x800) {
-        put(0xC0 | c >> 6);
-        put(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        put(0xE0 | c >> 12);
-        put(0x80 | (c >> 6 & 0x3F));
-        put(0x80 | (c & 0x3F));
-    } else {
-        put(0xF0 | c >> 18);
-        put(0x80 | (c >> 12 & 0x3F));
-        put(0x80 | (c >> 6 & 0x3F));
-        put(0x80 | (c & 0x3F));
+        text += static_cast<char>(c);
+        return;
     }
+    const int trail = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3; // how many continuation bytes
+    text += static_cast<char>((0xFF00 >> (trail + 1) & 0xFF) | c >> 6 * trail);
+    for (int k = trail - 1; k >= 0; --k)
+        text += static_cast<char>(0x80 | (c >> 6 * k & 0x3F));
 }
 
 std::string DecodeUtf16(std::string_view bytes, bool littleEndian) {

@@ -86,7 +86,7 @@ TEST(DecodeLaunchText, ReadsEachEncodingAndMarksWhatItCannotRead) {
          "f\xF4\x90",
          "a\uFFFDb\uFFFDc\uFFFDd\uFFFD\uFFFDe\uFFFD\uFFFDf\uFFFD\uFFFD",
          {}},
-        {"UTF-16 little-endian", std::string("\xFF\xFE\xFB\x96,\0", 6), "電,", {}},
+        {"UTF-16 little-endian", std::string("\xFF\xFE\xFB\x96,\0\xE9\0", 8), "電,é", {}},
         {"UTF-16 big-endian", std::string("\xFE\xFF\x96\xFB\0,", 6), "電,", {}},
         {"UTF-16 surrogate pair",
          std::string("\xFF\xFE\x3D\xD8\xA5\xDC", 6),

@@ -26,8 +26,6 @@ class Window final : public QDialog, public SurfaceWindowSystem {
     // What the user sees, for the tests: rectangles in pixels of the client area.
     QRect ControlRect(ControlId id) const;
     bool IsShown(ControlId id) const;
-    Picture PictureOf(ControlId id) const { return surface()[id].picture; }
-    Picture WindowPicture() const { return surface().WindowPicture(); }
 
     // Answers message boxes instead of a person, when set.
     static std::function<int(std::string_view text, int style, std::string_view title)> msgBoxSeam;
