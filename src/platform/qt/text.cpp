@@ -4,6 +4,7 @@
 #include <QStringDecoder>
 
 namespace pikorina::qt {
+
 std::string Host::DecodeCodePage(std::string_view bytes) const {
     // The codec keeps a lead byte at the very end back for input that never comes; a line end
     // after it makes it decode as the broken character it is.
