@@ -16,6 +16,7 @@
 // Prints one line per run: "run WALL_S CPU_S" and one per wait: "wait N LATE_MS PUMPS".
 #include "app/frmMain.h"
 #include "app/module.h"
+#include "platform/qt/application.h"
 #include "platform/qt/host.h"
 #include "platform/qt/window.h"
 
@@ -37,7 +38,6 @@ namespace {
 using pikorina::ControlId;
 using pikorina::Geometry;
 using pikorina::OleColor;
-using pikorina::TextEncoding;
 using pikorina::Twips;
 
 double CpuSeconds() {
@@ -100,11 +100,14 @@ class Watching final : public pikorina::WindowSystem, public pikorina::Host {
     }
     std::string AppPath() const override { return h_.AppPath(); }
     std::string_view PathSeparator() const override { return h_.PathSeparator(); }
-    std::string ReadFile(const std::string& path) override { return h_.ReadFile(path); }
-    std::string DecodeText(std::string_view bytes, TextEncoding e) const override {
-        return h_.DecodeText(bytes, e);
+    std::unique_ptr<pikorina::OpenFile> OpenPlainFile(const std::string& path) override {
+        return h_.OpenPlainFile(path);
     }
-    void Shell(const std::string& commandLine) override { h_.Shell(commandLine); }
+    std::string DecodeCodePage(std::string_view bytes) const override {
+        return h_.DecodeCodePage(bytes);
+    }
+    bool TakesArgumentList() const override { return h_.TakesArgumentList(); }
+    void StartProgram(std::span<const std::string> command) override { h_.StartProgram(command); }
     void LoadSound(std::string wave) override { h_.LoadSound(std::move(wave)); }
     bool PlaySound() override { return h_.PlaySound(); }
     [[noreturn]] void End(int exitStatus) override { h_.End(exitStatus); }

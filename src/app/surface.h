@@ -196,6 +196,9 @@ class SurfaceWindowSystem : public WindowSystem {
     explicit SurfaceWindowSystem(Host& host) : host_(host) {}
 
     const Surface& surface() const { return surface_; }
+    // The pictures the user sees, for the tests.
+    Picture PictureOf(ControlId id) const { return surface_[id].picture; }
+    Picture WindowPicture() const { return surface_.WindowPicture(); }
 
     // Start-up: the window is created hidden and the load handler runs, both inside the
     // form's failure boundary, so a failure in either is reported before anything is shown.

@@ -1,5 +1,9 @@
 #include "launcher/command_line.h"
 
+#include "app/errors.h"
+
+#include <algorithm>
+
 namespace pikorina {
 namespace {
 
@@ -65,6 +69,21 @@ std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line) 
     }
     if (inWord) words.push_back(std::move(word));
     return words;
+}
+
+void StartCommandLine(ProgramStarter& starter, std::string_view line) {
+    if (std::ranges::all_of(line, IsBlank) || line.find('\0') != std::string_view::npos) {
+        throw RuntimeError(kErrInvalidCall);
+    }
+    if (!starter.TakesArgumentList()) {
+        const std::string whole(line);
+        starter.StartProgram({&whole, 1});
+        return;
+    }
+    const auto words = SplitCommandLine(line);
+    // A line of joined line ends alone holds no word.
+    if (!words || words->empty()) throw RuntimeError(kErrInvalidCall);
+    starter.StartProgram(*words);
 }
 
 } // namespace pikorina

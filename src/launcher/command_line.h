@@ -1,5 +1,5 @@
-// Splitting a command line into a program and its arguments where the platform does not do it
-// for us (on Linux, where programs take an argument vector).
+// Starting an entry's command line, and splitting it into a program and its arguments where the
+// platform does not do it for us (on Linux, where programs take an argument vector).
 //
 // The rule is the POSIX shell's quoting, and nothing else of the shell:
 //   - Blanks (space, tab, line end) outside quotes separate words; runs of them count once.
@@ -14,6 +14,8 @@
 // An unbalanced quotation mark makes the whole line unusable.
 #pragma once
 
+#include "app/program_starter.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,5 +24,11 @@
 namespace pikorina {
 
 std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line);
+
+// Starts the line as the platform takes it, split or whole. A line that can start nothing is
+// refused with 5 before the platform sees it: a blank one, one the rule above cannot split, and
+// one with a NUL, which no platform can pass on (cutting the line there would start something
+// other than what the file says).
+void StartCommandLine(ProgramStarter& starter, std::string_view line);
 
 } // namespace pikorina

@@ -3,6 +3,7 @@
 #include "app/errors.h"
 #include "app/frmMain.h"
 #include "app/module.h"
+#include "launcher/command_line.h"
 
 #include <exception>
 
@@ -18,11 +19,7 @@ void frmMain::終了_Click() {
         if (i < 0 || static_cast<std::size_t>(i) >= Module::launchCommands.size()) {
             throw RuntimeError(kErrSubscript);
         }
-        const std::string& command = Module::launchCommands[static_cast<std::size_t>(i)];
-        // No platform can pass a NUL on; cutting the line there would start something other
-        // than what the file says.
-        if (command.find('\0') != std::string::npos) throw RuntimeError(kErrInvalidCall);
-        host_.Shell(command);
+        StartCommandLine(host_, Module::launchCommands[static_cast<std::size_t>(i)]);
     } catch (const std::exception&) {
         ws_.MsgBox("ｴﾗｰが起きました。\r\n"
                    "所詮はジョークソフトです。\r\n"

@@ -3,19 +3,19 @@
 // the window's operations and the host's in the order they happened.
 #pragma once
 
-#include "app/errors.h"
-#include "app/host.h"
+#include "null_host.h"
 
 #include <deque>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace pikorina::test {
 
-class FakeHost : public Host {
+class FakeHost : public NullHost {
   public:
-    // The log: one line per operation, "ReadFile C:\Tools\Setup.ini", "Shell a.exe", ...
+    // The log: one line per operation, "ReadFile C:\Tools\Setup.ini", "StartProgram a.exe", ...
     std::vector<std::string> log;
 
     // The clock: the wall clock is wallAtStart + monotonic, wrapped at midnight.
@@ -29,11 +29,15 @@ class FakeHost : public Host {
 
     // Files on disk: each read of a path takes the next of its contents (the last one stays).
     std::map<std::string, std::deque<std::string>> files;
-    std::map<std::string, int> fileErrors; // path -> error number on reading
-    mutable std::vector<TextEncoding> decodedAs;
-    mutable std::vector<std::string> decodedBytes;
+    std::map<std::string, int> fileErrors;          // path -> error number on opening
+    std::map<std::string, std::uint64_t> fileSizes; // the size a file says it has, if not its own
+    std::set<std::string> failingReads;             // reading these fails at their end
+    mutable std::vector<std::string> codePageBytes; // what was decoded as the code page
+    // Programs take an argument list, as on Linux, when set.
+    bool argumentLists = false;
 
-    // Commands that fail to start, and what was started and played.
+    // Commands that fail to start, and what was started and played. A list of words is started
+    // as the words joined by "|".
     std::vector<std::string> unstartable;
     std::vector<std::string> started;
     std::vector<std::string> sounds; // the bytes loaded when each bang played
@@ -42,10 +46,11 @@ class FakeHost : public Host {
     double Timer() const override;
     double MonotonicSeconds() const override { return monotonic; }
     std::string AppPath() const override { return "C:\\Tools"; }
-    std::string_view PathSeparator() const override { return "\\"; }
-    std::string ReadFile(const std::string& path) override;
-    std::string DecodeText(std::string_view bytes, TextEncoding encoding) const override;
-    void Shell(const std::string& commandLine) override;
+    std::unique_ptr<OpenFile> OpenPlainFile(const std::string& path) override;
+    // Code page 1252's first 256 code points (Latin-1): every byte is the character of its value.
+    std::string DecodeCodePage(std::string_view bytes) const override;
+    bool TakesArgumentList() const override { return argumentLists; }
+    void StartProgram(std::span<const std::string> command) override;
     void LoadSound(std::string wave) override;
     bool PlaySound() override;
     // Logs "End <status>" and throws ProgramEnd, so that the test sees the end and goes on.

@@ -39,7 +39,7 @@ TEST_F(Launch, DoubleClickOnTheThirdStartsItsCommandLikeSelectingAndPressing終�
 TEST_F(Launch, LeavesTheWindowAndSelectionAsTheyWere) {
     ws.listIndex = 1;
     form.Raise(&frmMain::終了_Click);
-    EXPECT_EQ(ws.log, std::vector<std::string>{"Shell two.exe -x"});
+    EXPECT_EQ(ws.log, std::vector<std::string>{"StartProgram two.exe -x"});
     EXPECT_EQ(ws.listIndex, 1);
 }
 
@@ -54,12 +54,42 @@ TEST_F(Launch, AnEntryPastTheFirst32767StartsItsOwnCommand) {
     EXPECT_EQ(ws.host.started, std::vector<std::string>{"entry69999"});
 }
 
-TEST_F(Launch, ACommandWithANulByteIsRefusedNotCutShort) {
-    Module::launchCommands[0] = std::string("one.exe\0; del *", 16);
-    form.Raise(&frmMain::終了_Click);
-    EXPECT_TRUE(ws.host.started.empty());
-    ASSERT_EQ(ws.boxes.size(), 1u);
-    EXPECT_EQ(ws.boxes[0].title, "鰓が出た象！");
+// The platform gets the line whole, or split where programs take a list of words ("|" joins
+// them here); a line that can start nothing never reaches it, and gets the joke box.
+TEST_F(Launch, TheLineReachesThePlatformAsItTakesItOrNotAtAll) {
+    const struct {
+        std::string line;
+        bool argumentLists;
+        const char* started; // nullptr: refused
+    } rows[] = {
+        {"two.exe -x", false, "two.exe -x"},
+        {"two.exe -x", true, "two.exe|-x"},
+        {"'/opt/My Tools/run' \"a b\"", true, "/opt/My Tools/run|a b"},
+        {"prog 'unbalanced", false, "prog 'unbalanced"},
+        {"prog 'unbalanced", true, nullptr},
+        {"echo \\\n", true, "echo"},
+        {"\\\n", true, nullptr},
+        {" \t\r\n", false, nullptr},
+        {" \t\r\n", true, nullptr},
+        {"", false, nullptr},
+        {std::string("one.exe\0; del *", 16), false, nullptr}, // cut short, it starts another
+        {std::string("one.exe\0; del *", 16), true, nullptr},
+    };
+    for (const auto& row : rows) {
+        ws.host.started.clear();
+        ws.boxes.clear();
+        ws.host.argumentLists = row.argumentLists;
+        Module::launchCommands[0] = row.line;
+        form.Raise(&frmMain::終了_Click);
+        if (row.started) {
+            EXPECT_EQ(ws.host.started, std::vector<std::string>{row.started}) << row.line;
+            EXPECT_TRUE(ws.boxes.empty()) << row.line;
+        } else {
+            EXPECT_TRUE(ws.host.started.empty()) << row.line;
+            ASSERT_EQ(ws.boxes.size(), 1u) << row.line;
+            EXPECT_EQ(ws.boxes[0].title, "鰓が出た象！");
+        }
+    }
 }
 
 struct LaunchFailure {

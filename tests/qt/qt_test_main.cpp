@@ -1,4 +1,5 @@
 // The Qt tests share one application object, set up as the program sets up its own.
+#include "platform/qt/application.h"
 #include "platform/qt/window.h"
 
 #include <QApplication>

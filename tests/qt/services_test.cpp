@@ -1,5 +1,7 @@
 // The Linux services behind the window: starting programs, reading and decoding files, sound.
 #include "app/errors.h"
+#include "host_tables.h"
+#include "launcher/command_line.h"
 #include "qt_fixture.h"
 
 #include <QDeadlineTimer>
@@ -13,16 +15,19 @@
 namespace pikorina::qt::test {
 namespace {
 
+using pikorina::test::kCodePageRows;
+using pikorina::test::kOpenFailureRows;
+
 class Services : public QtWindow {
   protected:
     void SetUp() override {
         QtWindow::SetUp();
         Create();
     }
-    // The error number Shell fails with, or 0 when it started something.
+    // The error number a start fails with, or 0 when it started something.
     int ShellError(const std::string& line) {
         try {
-            host->Shell(line);
+            StartCommandLine(*host, line);
             return 0;
         } catch (const RuntimeError& e) {
             return e.number();
@@ -52,9 +57,6 @@ TEST_F(Services, ShellFailsForWhatCannotBeStarted) {
     WriteFile("plain.txt", "not a program");
     QDir(dir.path()).mkdir("folder");
     const std::pair<std::string, int> rows[] = {
-        {"", kErrInvalidCall},
-        {"   \t ", kErrInvalidCall},
-        {"prog 'unbalanced", kErrInvalidCall},
         {"pikorina-no-such-program", kErrFileNotFound},
         {Path("missing").toStdString() + " arg", kErrFileNotFound},
         {Path("folder").toStdString(), kErrPathFileAccess},
@@ -68,18 +70,14 @@ TEST_F(Services, ReadFileSaysWhyAFileCannotBeRead) {
     WriteFile("Setup.ini", "a,b");
     QDir(dir.path()).mkdir("folder");
     EXPECT_EQ(host->ReadFile(Path("Setup.ini").toStdString()), "a,b");
-    const std::pair<QString, int> rows[] = {
-        {Path("missing.ini"), kErrFileNotFound},
-        {Path("no-such-folder/Setup.ini"), kErrPathNotFound},
-        {Path("folder"), kErrPathFileAccess},
-    };
-    for (const auto& [path, number] : rows) {
+    for (const auto& [name, number] : kOpenFailureRows) {
+        const std::string path = Path(name).toStdString();
         try {
-            host->ReadFile(path.toStdString());
-            ADD_FAILURE() << path.toStdString() << " was read";
+            host->ReadFile(path);
+            ADD_FAILURE() << path << " was read";
         } catch (const RuntimeError& e) {
-            EXPECT_EQ(e.number(), number) << path.toStdString();
-            EXPECT_EQ(e.path(), path.toStdString());
+            EXPECT_EQ(e.number(), number) << path;
+            EXPECT_EQ(e.path(), path);
         }
     }
 }
@@ -96,41 +94,9 @@ TEST_F(Services, ReadFileRefusedAccessIsPermissionDenied) {
     }
 }
 
-TEST_F(Services, DecodeTextReadsUtf8OrCodePage932) {
-    const struct {
-        const char* what;
-        std::string bytes;
-        TextEncoding encoding;
-        std::string utf8;
-    } rows[] = {
-        {"UTF-8 stays", "電卓,calc", TextEncoding::Utf8, "電卓,calc"},
-        {"Shift_JIS is decoded", "\x93\x64\x91\xEC,calc", TextEncoding::Ansi, "電卓,calc"},
-        {"half-width katakana", "\xB4\xD7\xB0", TextEncoding::Ansi, "ｴﾗｰ"},
-        {"a byte code page 932 lacks",
-         "a\xA0"
-         "b",
-         TextEncoding::Ansi,
-         "a\xEF\xBF\xBD"
-         "b"},
-        {"broken UTF-8 after a mark",
-         "a\xFF"
-         "b",
-         TextEncoding::Utf8,
-         "a\xEF\xBF\xBD"
-         "b"},
-        {"UTF-8 cut short at the end", "a\xE9\x9B", TextEncoding::Utf8,
-         "a\xEF\xBF\xBD\xEF\xBF\xBD"},
-        {"plain ASCII", "xclock", TextEncoding::Ansi, "xclock"},
-        {"UTF-16 little-endian", std::string("\xFB\x96,\0", 4), TextEncoding::Utf16LE, "電,"},
-        {"UTF-16 big-endian", std::string("\x96\xFB\0,", 4), TextEncoding::Utf16BE, "電,"},
-        {"UTF-16 cut short", std::string("a\0b", 3), TextEncoding::Utf16LE, "a\xEF\xBF\xBD"},
-        {"a lead byte without its trail", "\x93", TextEncoding::Ansi, "\xEF\xBF\xBD"},
-        {"a real Ctrl+Z stays one", std::string("\x93\x64\x1A\xA0", 4), TextEncoding::Ansi,
-         "電\x1A\xEF\xBF\xBD"},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(host->DecodeText(row.bytes, row.encoding), row.utf8) << row.what;
-    }
+TEST_F(Services, TheCodePageIs932) {
+    for (const auto& row : kCodePageRows)
+        EXPECT_EQ(host->DecodeCodePage(row.bytes), row.utf8) << row.what;
 }
 
 TEST_F(Services, AppPathIsTheProgramFolder) {

@@ -3,11 +3,16 @@
 #include "fixture.h"
 
 #include "app/errors.h"
+#include "host_tables.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace pikorina::win32::test {
 namespace {
+
+using pikorina::test::kCodePageRows;
+using pikorina::test::kOpenFailureRows;
 
 using Services = WindowTest;
 using namespace std::string_literals;
@@ -25,53 +30,25 @@ TEST_F(Services, ReadFileGivesTheBytesAsTheyAre) {
 
 TEST_F(Services, ReadFileFailuresCarryTheirNumberAndThePath) {
     CreateDirectoryW((folder_ + L"\\folder").c_str(), nullptr);
-    const std::string base = Narrow(folder_);
-    const struct {
-        std::string path;
-        int number;
-    } cases[] = {
-        {base + "\\missing.ini", 53},
-        {base + "\\folder", 75},
-        {base + "\\no such folder\\Setup.ini", 76},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
+    for (const auto& [name, number] : kOpenFailureRows) {
+        std::string path = Narrow(folder_) + "\\" + name;
+        std::replace(path.begin(), path.end(), '/', '\\');
+        SCOPED_TRACE(path);
         try {
-            host_->ReadFile(c.path);
+            host_->ReadFile(path);
             ADD_FAILURE() << "read";
         } catch (const RuntimeError& e) {
-            EXPECT_EQ(e.number(), c.number);
-            EXPECT_EQ(e.path(), c.path);
+            EXPECT_EQ(e.number(), number);
+            EXPECT_EQ(e.path(), path);
         }
     }
 }
 
-TEST_F(Services, DecodeTextReadsTheCodePageOrUtf8AndMarksWhatItCannotRead) {
-    // The ANSI cases assume the Japanese locale that tests/win32/run sets up for Wine.
+TEST_F(Services, TheCodePageIsTheSystems) {
+    // The tests' Japanese locale that tests/win32/run sets up for Wine.
     ASSERT_EQ(GetACP(), 932u) << "run under a Japanese locale (LANG=ja_JP.UTF-8)";
-    const struct {
-        const char* what;
-        std::string bytes;
-        TextEncoding encoding;
-        std::string utf8;
-    } cases[] = {
-        {"ASCII", "notepad.exe", TextEncoding::Ansi, "notepad.exe"},
-        {"code page 932 kanji", "\x93\xfa\x96\x7b", TextEncoding::Ansi, "日本"},
-        {"half-width katakana", "\xb6\xc5", TextEncoding::Ansi, "ｶﾅ"},
-        {"mixed", "a\x83\x65\x83\x58\x83\x67,b", TextEncoding::Ansi, "aテスト,b"},
-        {"lead byte at the end", "ab\x93", TextEncoding::Ansi, "ab\xEF\xBF\xBD"},
-        {"byte 932 has no character for", "a\xa0z", TextEncoding::Ansi, "a\xEF\xBF\xBDz"},
-        {"UTF-8", "\xE6\x97\xA5\xE6\x9C\xAC", TextEncoding::Utf8, "日本"},
-        {"UTF-8 with a stray byte", "a\xFFz", TextEncoding::Utf8, "a\xEF\xBF\xBDz"},
-        {"UTF-8 outside the BMP", "\xF0\x9F\x92\xA5", TextEncoding::Utf8, "\xF0\x9F\x92\xA5"},
-        {"nothing", "", TextEncoding::Ansi, ""},
-        {"UTF-16 little-endian", std::string("\xFB\x96,\0", 4), TextEncoding::Utf16LE, "電,"},
-        {"UTF-16 big-endian", std::string("\x96\xFB\0,", 4), TextEncoding::Utf16BE, "電,"},
-        {"UTF-16 cut short", std::string("a\0b", 3), TextEncoding::Utf16LE, "a\xEF\xBF\xBD"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(host_->DecodeText(c.bytes, c.encoding), c.utf8) << c.what;
-    }
+    for (const auto& row : kCodePageRows)
+        EXPECT_EQ(host_->DecodeCodePage(row.bytes), row.utf8) << row.what;
 }
 
 TEST_F(Services, AppPathIsTheProgramsFolderWithoutATrailingSeparator) {

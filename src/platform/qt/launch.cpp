@@ -1,9 +1,8 @@
-// Starting an entry's command line on Linux. There is no shell in between: the line is split
-// by the shell's quoting rules alone (see launcher/command_line.h), the program is looked up on
-// PATH, and it is started detached, so nothing in the line but its first word is ever run and
-// no child is left for us to reap.
+// Starting a program on Linux. There is no shell in between: the core splits the line by the
+// shell's quoting rules alone (launcher/command_line.h), the program is looked up on PATH, and
+// it is started detached, so nothing in the line but its first word is ever run and no child is
+// left for us to reap.
 #include "app/errors.h"
-#include "launcher/command_line.h"
 #include "platform/qt/host.h"
 
 #include <QFileInfo>
@@ -31,16 +30,13 @@ std::variant<QString, int> ResolveProgram(const QString& word) {
 
 } // namespace
 
-void Host::Shell(const std::string& commandLine) {
-    const auto words = SplitCommandLine(commandLine);
-    if (!words || words->empty()) throw RuntimeError(kErrInvalidCall);
-    const auto program = ResolveProgram(QString::fromStdString(words->front()));
+void Host::StartProgram(std::span<const std::string> words) {
+    const auto program = ResolveProgram(QString::fromStdString(words.front()));
     if (const int* error = std::get_if<int>(&program)) throw RuntimeError(*error);
 
     QStringList arguments;
-    for (auto word = words->begin() + 1; word != words->end(); ++word) {
-        arguments << QString::fromStdString(*word);
-    }
+    for (const std::string& word : words.subspan(1))
+        arguments << QString::fromStdString(word);
     QProcess process;
     process.setProgram(std::get<QString>(program));
     process.setArguments(arguments);

@@ -6,6 +6,7 @@
 // (-platform, -style, -display and so on) are left to Qt; anything else is a usage error,
 // status 2.
 #include "app/frmMain.h"
+#include "platform/qt/application.h"
 #include "platform/qt/host.h"
 #include "platform/qt/window.h"
 

@@ -2,35 +2,11 @@
 #include "platform/qt/paint.h"
 
 #include <QImageReader>
-#include <QLabel>
 #include <QPainter>
 #include <QWidget>
 
 namespace pikorina::qt {
 namespace {
-
-// The image controls show the 32 x 32 image of an icon.
-QPixmap LoadIcon(const QString& resource) {
-    QImageReader reader(resource);
-    QImage best;
-    do {
-        const QImage image = reader.read();
-        if (image.width() == 32 || best.isNull()) best = image;
-    } while (reader.jumpToNextImage());
-    return QPixmap::fromImage(best);
-}
-
-QColor ToQColor(OleColor color, const QPalette& palette) {
-    if (!IsSystemColor(color)) return QColor(RedOf(color), GreenOf(color), BlueOf(color));
-    // The system colours the program can meet, by their index.
-    switch (SystemColorIndex(color)) {
-    case 5: return palette.color(QPalette::Base);        // window
-    case 8: return palette.color(QPalette::Text);        // window text
-    case 18: return palette.color(QPalette::ButtonText); // button text
-    case 15:                                             // button face
-    default: return palette.color(QPalette::Button);
-    }
-}
 
 class SurfacePainter final : public Painter {
   public:
@@ -54,6 +30,18 @@ class SurfacePainter final : public Painter {
 
 } // namespace
 
+QColor ToQColor(OleColor color, const QPalette& palette) {
+    if (!IsSystemColor(color)) return QColor(RedOf(color), GreenOf(color), BlueOf(color));
+    // The system colours the program can meet, by their index.
+    switch (SystemColorIndex(color)) {
+    case 5: return palette.color(QPalette::Base);        // window
+    case 8: return palette.color(QPalette::Text);        // window text
+    case 18: return palette.color(QPalette::ButtonText); // button text
+    case 15:                                             // button face
+    default: return palette.color(QPalette::Button);
+    }
+}
+
 QFont ToQFont(const Font& design) {
     QFont font;
     QStringList faces;
@@ -65,40 +53,21 @@ QFont ToQFont(const Font& design) {
     return font;
 }
 
-const QPixmap& Pictures::operator[](Picture picture) {
-    std::optional<QPixmap>& pixmap = pixmaps_.at(static_cast<std::size_t>(picture));
-    if (!pixmap) {
-        const PictureDesign& d = Design(picture);
-        const QString resource = ":/" + ToQString(d.file);
-        if (picture == Picture::None) {
-            pixmap.emplace();
-        } else if (d.icon) {
-            pixmap = LoadIcon(resource);
-        } else {
-            pixmap.emplace(resource);
-        }
-    }
-    return *pixmap;
+QPixmap LoadPicture(const PictureDesign& design) {
+    const QString resource = ":/" + ToQString(design.file);
+    if (!design.icon) return QPixmap(resource);
+    QImageReader reader(resource);
+    QImage best;
+    do {
+        const QImage image = reader.read();
+        if (image.width() == kIconImagePixels || best.isNull()) best = image;
+    } while (reader.jumpToNextImage());
+    return QPixmap::fromImage(best);
 }
 
 void PaintSurface(QWidget& widget, const Surface& surface, Pictures& pictures) {
     SurfacePainter painter(widget, pictures);
     surface.Paint(painter);
-}
-
-QLabel* NewLabel(const ControlDesign& design, QWidget& parent) {
-    auto* label = new QLabel(&parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setText(ToQString(design.caption));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setWordWrap(true);
-    label->setFont(ToQFont(kLabelFont));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, ToQColor(kLabelForeColor, palette));
-    label->setPalette(palette);
-    label->setAutoFillBackground(false);
-    label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    return label;
 }
 
 } // namespace pikorina::qt

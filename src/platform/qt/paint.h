@@ -2,17 +2,18 @@
 // colour values, UTF-8) to Qt's, made here and nowhere else.
 #pragma once
 
+#include "app/picture_cache.h"
 #include "app/surface.h"
 
+#include <QColor>
 #include <QFont>
+#include <QPalette>
 #include <QPixmap>
 #include <QRect>
 #include <QString>
 
-#include <optional>
 #include <string_view>
 
-class QLabel;
 class QWidget;
 
 namespace pikorina::qt {
@@ -31,23 +32,13 @@ inline QString ToQString(std::string_view utf8) {
 }
 
 QFont ToQFont(const Font& design);
+QColor ToQColor(OleColor color, const QPalette& palette);
 
-// The program's pictures, each decoded when it is first shown: the 900 KB background would
-// otherwise cost every start-up, though many runs never switch it on. Owned by the window, so
-// they go with it, before the application.
-class Pictures {
-  public:
-    const QPixmap& operator[](Picture picture);
-
-  private:
-    PictureTable<std::optional<QPixmap>> pixmaps_;
-};
+// The program's pictures, from its resources. Owned by the window, so they go with it, before
+// the application.
+using Pictures = PictureCache<QPixmap>;
+QPixmap LoadPicture(const PictureDesign& design);
 
 void PaintSurface(QWidget& widget, const Surface& surface, Pictures& pictures);
-
-// The warning text as a label of Qt's own, drawn as the design says: its font and colour,
-// wrapped at word breaks from the top-left, and no background of its own, so that the window's
-// picture shows through. Clicks go through it to the window, whose surface routes them.
-QLabel* NewLabel(const ControlDesign& design, QWidget& parent);
 
 } // namespace pikorina::qt

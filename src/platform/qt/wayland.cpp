@@ -8,6 +8,8 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QStyleOptionTitleBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -181,14 +183,13 @@ std::unique_ptr<QWidget> ShowInOwnFrame(QWidget& window) {
 // is in, can be hidden and shown again meanwhile.
 int ExecModal(QDialog& box) {
     if (!OnWayland()) return box.exec();
-    // Owned here alone: its parent, the box's, only makes it that window's box, and outlives
-    // this call.
-    std::unique_ptr<DialogFrame> frame;
+    // Owned by its parent, the box's, which makes it that window's box; deleted as this call
+    // ends, whichever way, unless its parent has taken it along already. The box goes back to
+    // its parent as the frame goes.
+    QPointer<DialogFrame> frame;
+    const auto dropFrame = qScopeGuard([&frame] { delete frame; });
     QWidget* modal = &box;
-    if (!CompositorFrames()) {
-        frame = std::make_unique<DialogFrame>(box, box.parentWidget());
-        modal = frame.get();
-    }
+    if (!CompositorFrames()) modal = frame = new DialogFrame(box, box.parentWidget());
     QEventLoop loop;
     QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
     const KeepOnTop keep(*modal);
@@ -196,7 +197,6 @@ int ExecModal(QDialog& box) {
     modal->show();
     loop.exec(QEventLoop::DialogExec);
     modal->hide();
-    frame.reset(); // the box goes back to its parent, whichever way this call ends
     // Read once the loop is over: a box closed through its frame takes its escape button's
     // answer only after it has finished.
     return box.result();

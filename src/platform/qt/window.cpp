@@ -9,16 +9,13 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QLabel>
-#include <QLibraryInfo>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcutEvent>
-#include <QStyleFactory>
 #include <QTimer>
-#include <QTranslator>
 
 namespace pikorina::qt {
 namespace {
@@ -28,20 +25,25 @@ auto Under(const QMouseEvent* event) {
     return [at = event->position().toPoint()](const Rect& r) { return Px(r).contains(at); };
 }
 
-} // namespace
-
-void SetUpApplication(QApplication& app) {
-    // The classic bevelled look of the dialog being copied.
-    if (QStyle* style = QStyleFactory::create("Windows")) app.setStyle(style);
-    // The dialog font must show Japanese; the default Linux face has no kana.
-    app.setFont(ToQFont(kLabelFont));
-    // Qt's own texts (the standard buttons of message boxes) in Japanese.
-    auto* translator = new QTranslator(&app);
-    if (translator->load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(translator);
-    }
-    app.setWindowIcon(QIcon(":/flag.ico"));
+// The warning text as a label of Qt's own, drawn as the design says: its font and colour,
+// wrapped at word breaks from the top-left, and no background of its own, so that the window's
+// picture shows through. Clicks go through it to the window, whose surface routes them.
+QLabel* NewLabel(const ControlDesign& design, QWidget& parent) {
+    auto* label = new QLabel(&parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(ToQString(design.caption));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setWordWrap(true);
+    label->setFont(ToQFont(kLabelFont));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, ToQColor(kLabelForeColor, palette));
+    label->setPalette(palette);
+    label->setAutoFillBackground(false);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return label;
 }
+
+} // namespace
 
 std::function<int(std::string_view, int, std::string_view)> Window::msgBoxSeam;
 
@@ -92,7 +94,11 @@ Window::Window(pikorina::Host& host)
     ResizeWindow();
 }
 
-Window::~Window() = default;
+// The frame the window may be shown in gives the window back as it goes, so it goes first,
+// before any part of the window.
+Window::~Window() {
+    ownFrame_.reset();
+}
 
 QRect Window::ControlRect(ControlId id) const {
     return Px(surface().RectOf(id));

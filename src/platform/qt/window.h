@@ -14,13 +14,9 @@
 #include <functional>
 #include <memory>
 
-class QApplication;
 class QListWidget;
 
 namespace pikorina::qt {
-
-// Fonts, style and Qt's own Japanese texts, for the program and its tests alike.
-void SetUpApplication(QApplication& app);
 
 class Window final : public QDialog, public SurfaceWindowSystem {
   public:
@@ -30,8 +26,6 @@ class Window final : public QDialog, public SurfaceWindowSystem {
     // What the user sees, for the tests: rectangles in pixels of the client area.
     QRect ControlRect(ControlId id) const;
     bool IsShown(ControlId id) const;
-    Picture PictureOf(ControlId id) const { return surface()[id].picture; }
-    Picture WindowPicture() const { return surface().WindowPicture(); }
 
     // Answers message boxes instead of a person, when set.
     static std::function<int(std::string_view text, int style, std::string_view title)> msgBoxSeam;
@@ -69,9 +63,8 @@ class Window final : public QDialog, public SurfaceWindowSystem {
 
     std::array<QWidget*, kControlCount> widgets_{};
     QListWidget* list_ = nullptr;
-    Pictures pictures_;
-    // The frame the window is shown in where the compositor draws none; it goes first, and
-    // gives the window back as it goes.
+    Pictures pictures_{LoadPicture};
+    // The frame the window is shown in where the compositor draws none.
     std::unique_ptr<QWidget> ownFrame_;
 };
 

@@ -1,5 +1,5 @@
-// The Win32 front end's host: files, the launch, the sound, the clock, the program's folder and
-// the end, for frmMain's handlers. Kept apart from the window: none of it draws anything.
+// The Win32 front end's host: the platform's part of each of the host's roles (app/host.h), for
+// frmMain's handlers. Kept apart from the window: none of it draws anything.
 #pragma once
 
 #include "app/host.h"
@@ -17,14 +17,14 @@ class Host final : public pikorina::Host {
     ~Host() override; // sound.cpp
 
     double Timer() const override;
-    std::string AppPath() const override; // text.cpp
+    std::string AppPath() const override;
     std::string_view PathSeparator() const override { return "\\"; }
-    std::string ReadFile(const std::string& path) override; // text.cpp
-    std::string DecodeText(std::string_view bytes,
-                           TextEncoding encoding) const override; // text.cpp
-    void Shell(const std::string& commandLine) override;          // launch.cpp
-    void LoadSound(std::string wave) override;                    // sound.cpp
-    bool PlaySound() override;                                    // sound.cpp
+    std::unique_ptr<OpenFile> OpenPlainFile(const std::string& path) override; // file_system.cpp
+    std::string DecodeCodePage(std::string_view bytes) const override;         // text.cpp
+    bool TakesArgumentList() const override { return false; }
+    void StartProgram(std::span<const std::string> commandLine) override; // launch.cpp
+    void LoadSound(std::string wave) override;                  // sound.cpp
+    bool PlaySound() override;                     // sound.cpp
     [[noreturn]] void End(int exitStatus) override;
 
   private:

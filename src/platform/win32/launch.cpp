@@ -1,5 +1,5 @@
-// Starting an entry's command line on Windows: the line goes to CreateProcessW as it is, so
-// Windows splits it and looks the program up (the program's folder, the current folder, the
+// Starting a program on Windows: the command line goes to CreateProcessW as it is, so Windows
+// splits it and looks the program up (the program's folder, the current folder, the
 // system folders, then PATH). Nothing waits for the program and no handle to it is kept.
 #include "app/errors.h"
 #include "platform/win32/host.h"
@@ -21,12 +21,9 @@ int LaunchErrorNumber(DWORD error) {
 
 } // namespace
 
-void Host::Shell(const std::string& commandLine) {
-    if (commandLine.find_first_not_of(" \t") == std::string::npos) {
-        throw RuntimeError(kErrInvalidCall);
-    }
+void Host::StartProgram(std::span<const std::string> commandLine) {
     // CreateProcessW may write into the command line, so it gets a copy of its own.
-    std::wstring line = Widen(commandLine);
+    std::wstring line = Widen(commandLine.front());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;

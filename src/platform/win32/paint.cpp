@@ -2,6 +2,8 @@
 // pictures from its resources, and the fonts at the window's dpi.
 #include "platform/win32/paint.h"
 
+#include "app/picture_cache.h"
+
 #include "platform/win32/resource.h"
 #include "platform/win32/text.h"
 #include "platform/win32/window.h"
@@ -73,22 +75,16 @@ std::wstring FaceOf(const Font& font) {
 
 } // namespace
 
-// The pictures that are part of the program, loaded from its resources when first shown: the
-// 900 KB background would otherwise cost every start-up, though many runs never switch it on.
-// The image controls show the 32 x 32 image of an icon, whatever the dpi: a larger rendering
-// is the same picture stretched, as the explosion's later frames are.
+// The program's own resources, which live as long as the process.
 HANDLE PictureHandle(Picture picture) {
-    // The program's own resources, which live as long as the process.
-    static PictureTable<HANDLE> handles{};
-    HANDLE& handle = handles.at(static_cast<std::size_t>(picture));
-    if (!handle && picture != Picture::None) {
+    static PictureCache<HANDLE> handles([](const PictureDesign& design) {
         const HINSTANCE module = GetModuleHandleW(nullptr);
-        const auto id = MAKEINTRESOURCEW(ResourceOf(picture));
-        handle = Design(picture).icon
-                     ? LoadImageW(module, id, IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR)
-                     : LoadImageW(module, id, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
-    }
-    return handle;
+        const auto id = MAKEINTRESOURCEW(ResourceOf(design.picture));
+        return design.icon ? LoadImageW(module, id, IMAGE_ICON, kIconImagePixels, kIconImagePixels,
+                                        LR_DEFAULTCOLOR)
+                           : LoadImageW(module, id, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
+    });
+    return handles[picture];
 }
 
 HFONT CreatePointFont(std::wstring_view face, int points, int charset, int dpi) {

@@ -44,8 +44,6 @@ class Window final : public SurfaceWindowSystem {
     // Where a control is, in pixels of the client area.
     RECT ControlRect(ControlId id) const;
     bool IsShown(ControlId id) const;
-    Picture PictureOf(ControlId id) const { return surface()[id].picture; }
-    Picture WindowPicture() const { return surface().WindowPicture(); }
 
     // Answers message boxes instead of a person, when set: gets what MessageBoxW would get.
     static std::function<int(HWND owner, std::wstring_view text, std::wstring_view caption,
