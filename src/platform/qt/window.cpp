@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QImageReader>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QListWidget>
@@ -40,7 +41,12 @@ void SetUpApplication(QApplication& app) {
     if (translator->load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QApplication::installTranslator(translator);
     }
-    app.setWindowIcon(QIcon(":/flag.ico"));
+    // flag.ico's pixels as a PNG, which Qt reads itself: the ico reader is a plugin, loaded for
+    // this alone, and a reader left to guess the format asks every plugin first. The window
+    // takes the application's icon.
+    QImageReader icon(":/linux/icon-32.png", "png");
+    icon.setAutoDetectImageFormat(false);
+    app.setWindowIcon(QIcon(QPixmap::fromImage(icon.read())));
 }
 
 std::function<int(std::string_view, int, std::string_view)> Window::msgBoxSeam;
@@ -51,7 +57,6 @@ Window::Window(pikorina::Host& host)
                            Qt::MSWindowsFixedSizeDialogHint),
       SurfaceWindowSystem(host) {
     setWindowTitle(ToQString(kWindowCaption));
-    setWindowIcon(QIcon(":/flag.ico"));
     setSizeGripEnabled(false);
 
     // The controls in reading order: screen readers find the dialog's children in the order
