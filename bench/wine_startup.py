@@ -60,7 +60,7 @@ def rows(build, exe, floor_exe):
     return [["1", f"Start-up to first paint, Windows program under Wine, 10 entries "
              f"(medians of {measure.START_PAIRS} alternated runs)", measure.ms(t_ours),
              f"bare Win32 window {measure.ms(t_floor)}", f"{ratio:.2f}x", "≤ 1.10x",
-             measure.met(ratio <= 1.10)],
+             measure.meets(ratio <= 1.10)],
             ["1", "DLLs loaded at first paint, Windows program under Wine", str(len(d_ours)),
              f"bare Win32 window {len(d_floor)}" + (f"; more: {', '.join(extra)}" if extra
                                                     else ""),
