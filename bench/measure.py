@@ -92,14 +92,15 @@ def alternated(ours, floor, env=None, pairs=START_PAIRS, warmup=2):
     return statistics.median(t_ours), statistics.median(t_floor), statistics.median(ratios)
 
 
-# Under callgrind Qt's hashes are seeded with 0 and expat's salt is fixed (the shim), so that a
-# count is the same from one run to the next; the shim stops the count at the first paint.
+# Under callgrind Qt's hashes are seeded with 0, and the shim fixes expat's hash salt and
+# fontconfig's random seed and stops the count at the first paint. Two counts of one program then
+# agree to within 0.03 % (heap layout, and when the X server's replies arrive, move the rest).
 COUNTING = {"QT_HASH_SEED": "0", "PIKORINA_BENCH_FIXED_SALT": "1"}
 
 
 def instructions(command):
     """Instructions (callgrind's Ir) from the start of the process to its first paint, counted
-    twice: a deterministic figure shows the same both times."""
+    twice, to show that the figure repeats."""
     counts = []
     for _ in range(2):
         with tempfile.TemporaryDirectory() as folder:
@@ -156,7 +157,7 @@ def main():
                      f"{ms(t_floor)}", f"{ratio:.2f}x", "≤ 1.05x", meets(ratio <= 1.05)])
         log("instructions to first paint (callgrind, twice each)")
         i_ours, i_floor = instructions(ours10), instructions(floor)
-        ratio = i_ours[0] / i_floor[0]
+        ratio = sum(i_ours) / sum(i_floor)
         rows.append(["1", "Instructions to first paint, Linux (callgrind)", mega(i_ours),
                      f"bare QDialog {mega(i_floor)}", f"{ratio:.2f}x", "≤ 1.05x",
                      meets(ratio <= 1.05)])
