@@ -10,6 +10,14 @@
 // XShmPutImage or XPutImage instead, covered the same way.
 //
 // PIKORINA_BENCH_PAINT_TRACE=1 prints which call ended the program, to check the method.
+// PIKORINA_BENCH_PAINT_MAPS=FILE writes there every file the process has mapped at the first
+// paint (/proc/self/maps, one path a line): the shared libraries, or under Wine the DLLs, that
+// the start-up needed. Under callgrind, counting stops at the first paint (a client request,
+// nothing when the program runs natively), so the count is the start-up's alone.
+// PIKORINA_BENCH_FIXED_SALT=1 gives arc4random_buf fixed bytes and initstate_r a fixed seed:
+// expat (fontconfig's XML reader) salts its hash tables with the first, fontconfig seeds its
+// cache's skip list with the time through the second, and either moves the count from run to
+// run. Qt's own hashes are fixed by QT_HASH_SEED=0.
 // PIKORINA_BENCH_PAINT_DEADLINE=S ends a program that has not painted after S seconds with
 // SIGALRM, so a broken run fails instead of hanging the harness. The timing tools that start the
 // programs (hyperfine, time) inherit the preload too and are left alone.
@@ -21,6 +29,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
+#include <valgrind/callgrind.h>
 
 __attribute__((constructor)) static void ArmDeadline(void) {
     const char* deadline = getenv("PIKORINA_BENCH_PAINT_DEADLINE");
@@ -28,6 +37,22 @@ __attribute__((constructor)) static void ArmDeadline(void) {
         strcmp(program_invocation_short_name, "time") == 0)
         return;
     alarm((unsigned)atoi(deadline));
+}
+
+void arc4random_buf(void* buffer, size_t size) {
+    if (getenv("PIKORINA_BENCH_FIXED_SALT")) {
+        memset(buffer, 0x5a, size);
+        return;
+    }
+    typedef void (*Fn)(void*, size_t);
+    ((Fn)dlsym(RTLD_NEXT, "arc4random_buf"))(buffer, size);
+}
+
+struct random_data;
+int initstate_r(unsigned int seed, char* state, size_t size, struct random_data* data) {
+    if (getenv("PIKORINA_BENCH_FIXED_SALT")) seed = 1;
+    typedef int (*Fn)(unsigned int, char*, size_t, struct random_data*);
+    return ((Fn)dlsym(RTLD_NEXT, "initstate_r"))(seed, state, size, data);
 }
 
 typedef struct xcb_connection_t xcb_connection_t;
@@ -50,6 +75,26 @@ static void* Real(const char* library, const char* name) {
         _exit(111);
     }
     return fn;
+}
+
+// Called at the first window-sized flush, before anything else: the counts end here.
+static void AtFirstPaint(void) {
+    CALLGRIND_STOP_INSTRUMENTATION;
+    const char* path = getenv("PIKORINA_BENCH_PAINT_MAPS");
+    if (!path) return;
+    FILE* maps = fopen("/proc/self/maps", "r");
+    FILE* out = fopen(path, "w");
+    if (!maps || !out) {
+        fprintf(stderr, "first_paint: cannot write %s\n", path);
+        _exit(112);
+    }
+    char line[4096];
+    while (fgets(line, sizeof line, maps)) {
+        const char* file = strchr(line, '/');
+        if (file) fputs(file, out);
+    }
+    fclose(maps);
+    fclose(out);
 }
 
 static void FinishAfterPaint(xcb_connection_t* c, const char* how, int w, int h) {
@@ -75,22 +120,27 @@ xcb_void_cookie_t xcb_shm_put_image(xcb_connection_t* c, uint32_t drawable, uint
     xcb_void_cookie_t cookie =
         real(c, drawable, gc, total_width, total_height, src_x, src_y, src_width, src_height, dst_x,
              dst_y, depth, format, send_event, shmseg, offset);
-    if (src_width >= kMinSide && src_height >= kMinSide)
+    if (src_width >= kMinSide && src_height >= kMinSide) {
+        AtFirstPaint();
         FinishAfterPaint(c, "shm_put_image", src_width, src_height);
+    }
     return cookie;
 }
 
-xcb_void_cookie_t xcb_put_image(xcb_connection_t* c, uint8_t format, uint32_t drawable,
-                                uint32_t gc, uint16_t width, uint16_t height, int16_t dst_x,
-                                int16_t dst_y, uint8_t left_pad, uint8_t depth, uint32_t data_len,
+xcb_void_cookie_t xcb_put_image(xcb_connection_t* c, uint8_t format, uint32_t drawable, uint32_t gc,
+                                uint16_t width, uint16_t height, int16_t dst_x, int16_t dst_y,
+                                uint8_t left_pad, uint8_t depth, uint32_t data_len,
                                 const uint8_t* data) {
     typedef xcb_void_cookie_t (*Fn)(xcb_connection_t*, uint8_t, uint32_t, uint32_t, uint16_t,
                                     uint16_t, int16_t, int16_t, uint8_t, uint8_t, uint32_t,
                                     const uint8_t*);
     Fn real = (Fn)Real("libxcb.so.1", "xcb_put_image");
-    xcb_void_cookie_t cookie = real(c, format, drawable, gc, width, height, dst_x, dst_y, left_pad,
-                                    depth, data_len, data);
-    if (width >= kMinSide && height >= kMinSide) FinishAfterPaint(c, "put_image", width, height);
+    xcb_void_cookie_t cookie =
+        real(c, format, drawable, gc, width, height, dst_x, dst_y, left_pad, depth, data_len, data);
+    if (width >= kMinSide && height >= kMinSide) {
+        AtFirstPaint();
+        FinishAfterPaint(c, "put_image", width, height);
+    }
     return cookie;
 }
 
@@ -113,18 +163,21 @@ int XShmPutImage(Display* display, unsigned long drawable, GC gc, XImage* image,
                       int);
     const int result = ((Fn)Real("libXext.so.6", "XShmPutImage"))(
         display, drawable, gc, image, src_x, src_y, dst_x, dst_y, width, height, send_event);
-    if (width >= kMinSide && height >= kMinSide)
+    if (width >= kMinSide && height >= kMinSide) {
+        AtFirstPaint();
         FinishAfterXlibPaint(display, "XShmPutImage", width, height);
+    }
     return result;
 }
 
-int XPutImage(Display* display, unsigned long drawable, GC gc, XImage* image, int src_x,
-              int src_y, int dst_x, int dst_y, unsigned width, unsigned height) {
-    typedef int (*Fn)(Display*, unsigned long, GC, XImage*, int, int, int, int, unsigned,
-                      unsigned);
+int XPutImage(Display* display, unsigned long drawable, GC gc, XImage* image, int src_x, int src_y,
+              int dst_x, int dst_y, unsigned width, unsigned height) {
+    typedef int (*Fn)(Display*, unsigned long, GC, XImage*, int, int, int, int, unsigned, unsigned);
     const int result = ((Fn)Real("libX11.so.6", "XPutImage"))(display, drawable, gc, image, src_x,
                                                               src_y, dst_x, dst_y, width, height);
-    if (width >= kMinSide && height >= kMinSide)
+    if (width >= kMinSide && height >= kMinSide) {
+        AtFirstPaint();
         FinishAfterXlibPaint(display, "XPutImage", width, height);
+    }
     return result;
 }

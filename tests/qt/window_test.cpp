@@ -3,6 +3,7 @@
 #include "thrown.h"
 
 #include <QAccessible>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -95,6 +96,21 @@ TEST_F(Look, TheWarningTextIsBlackOnButtonFaceAndWrapsOverSeveralLines) {
     }
     EXPECT_EQ(lines, 3);
     EXPECT_EQ(image.pixelColor(label.right() - 2, label.bottom() - 1), face);
+}
+
+// The font is the first of the design's faces that is installed; the text must look exactly as
+// Qt draws it given the design's whole list of faces.
+TEST_F(Look, TheWarningTextLooksAsInTheDesignsWholeListOfFaces) {
+    Start("\"一\",one\r\n");
+    const QRect label = window->ControlRect(ControlId::Label);
+    const QImage chosen = Grab().copy(label);
+    QFont whole = window->findChild<QLabel*>()->font();
+    QStringList faces;
+    for (std::string_view face : kLabelFont.faces)
+        faces << ToQString(face);
+    whole.setFamilies(faces);
+    window->findChild<QLabel*>()->setFont(whole);
+    EXPECT_EQ(Grab().copy(label), chosen);
 }
 
 TEST_F(Look, TheBackColourReadsBackUnchangedAndRedPaintsPureRed) {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QImageReader>
 #include <QLibraryInfo>
 #include <QStyleFactory>
 #include <QTranslator>
@@ -20,7 +21,12 @@ void SetUpApplication(QApplication& app) {
     if (translator->load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QApplication::installTranslator(translator);
     }
-    app.setWindowIcon(QIcon(":/flag.ico"));
+    // flag.ico's pixels as a PNG, which Qt reads itself: the ico reader is a plugin, loaded for
+    // this alone, and a reader left to guess the format asks every plugin first. The window
+    // takes the application's icon.
+    QImageReader icon(":/linux/icon-32.png", "png");
+    icon.setAutoDetectImageFormat(false);
+    app.setWindowIcon(QIcon(QPixmap::fromImage(icon.read())));
 }
 
 } // namespace pikorina::qt

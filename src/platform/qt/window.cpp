@@ -53,7 +53,6 @@ Window::Window(pikorina::Host& host)
                            Qt::MSWindowsFixedSizeDialogHint),
       SurfaceWindowSystem(host) {
     setWindowTitle(ToQString(kWindowCaption));
-    setWindowIcon(QIcon(":/flag.ico"));
     setSizeGripEnabled(false);
 
     // The controls in reading order: screen readers find the dialog's children in the order

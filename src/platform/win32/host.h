@@ -23,8 +23,8 @@ class Host final : public pikorina::Host {
     std::string DecodeCodePage(std::string_view bytes) const override;         // text.cpp
     bool TakesArgumentList() const override { return false; }
     void StartProgram(std::span<const std::string> commandLine) override; // launch.cpp
-    void LoadSound(std::string wave) override;                  // sound.cpp
-    bool PlaySound() override;                     // sound.cpp
+    void LoadSound(std::string wave) override;                            // sound.cpp
+    bool PlaySound() override;                                            // sound.cpp
     [[noreturn]] void End(int exitStatus) override;
 
   private:
