@@ -368,7 +368,15 @@ TEST_F(Clicks, OnTheWarningTextSetOffTheWholeExplosion) {
         Click(window->ControlRect(ControlId::Label).topLeft() + QPoint(10, 10));
         Click(Centre(ControlId::Donpa));
     });
-    QTimer::singleShot(3500, window.get(), look); // in the red pause
+    // In the red pause, once the window has turned red: when that is depends on the click's
+    // place in its second, and on how long the sound takes to load.
+    QTimer red;
+    QObject::connect(&red, &QTimer::timeout, window.get(), [&] {
+        if (window->BackColor() != kRed || seen.size() != 1) return;
+        red.stop();
+        look();
+    });
+    red.start(10);
     Click(Centre(ControlId::Label));
     look(); // after the run
 
