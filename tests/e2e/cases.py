@@ -1276,7 +1276,7 @@ SOUND_CHECKS = ["each explosion three bangs a second apart (none where the platf
 QUIET_CHECKS = ["the explosion runs to its end", "the program keeps working"]
 # Don.wav saved as a user's recorder or editor may save it (sox's options), and whether Wine's
 # own PlaySound plays it: the Windows program plays what the platform plays, the Linux one all.
-ENCODINGS = [
+WAVE_ENCODINGS = [
     ("Don.wav as shipped, three explosions", dict(options=None, explosions=3)),
     ("24-bit", dict(options=["-b", "24"])),
     ("32-bit integer", dict(options=["-t", "wavpcm", "-e", "signed", "-b", "32"],
@@ -1287,7 +1287,7 @@ ENCODINGS = [
 # And those whose sound under Wine is Wine's own: its PlaySound plays 8-bit and mu-law through
 # outputs of that format, which the server fills with an offset when they run dry, and loads
 # the ADPCM codec at the first bang. The Windows program hands them on as they are.
-ENCODINGS += [(label, dict(options=options, when=lambda s: s.program.name == "linux"))
+WAVE_ENCODINGS += [(label, dict(options=options, when=lambda s: s.program.name == "linux"))
               for label, options in [("8-bit unsigned", ["-e", "unsigned", "-b", "8"]),
                                      ("IMA ADPCM", ["-e", "ima-adpcm"]),
                                      ("mu-law", ["-e", "u-law"])]]
@@ -1351,7 +1351,7 @@ def sound_group(name, checks, rows=None):
     return register
 
 
-@sound_group("sound: explosions recorded", SOUND_CHECKS, ENCODINGS)
+@sound_group("sound: explosions recorded", SOUND_CHECKS, WAVE_ENCODINGS)
 def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
     wav, plain = os.path.join(folder, "Don.wav"), os.path.join(folder, "plain.wav")
     if options:
