@@ -29,7 +29,7 @@ void Host::LoadSound(std::string wave) {
             sound_.reset(create());
         }
     }
-    if (sound_) sound_->Load(wave);
+    if (sound_) sound_->Load(std::move(wave));
 }
 
 bool Host::PlaySound() {

@@ -4,7 +4,7 @@
 // libraries is loaded at start, where most runs never sound (docs/performance.md).
 #pragma once
 
-#include <string_view>
+#include <string>
 
 namespace pikorina::qt {
 
@@ -13,7 +13,7 @@ class SoundOutput {
   public:
     virtual ~SoundOutput() = default;
     // Decodes the file and opens an output for its first bang; returns at once.
-    virtual void Load(std::string_view wave) = 0;
+    virtual void Load(std::string wave) = 0;
     // Starts the file loaded last; false when nothing could be started.
     virtual bool Play() = 0;
 };

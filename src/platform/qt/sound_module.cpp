@@ -223,12 +223,13 @@ class Output final : public SoundOutput {
         gone->tryAcquire(1, 5000);
     }
 
-    void Load(std::string_view file) override {
-        auto wave = Decode(file);
-        loaded_ = wave.has_value();
-        QMetaObject::invokeMethod(player_, [player = player_, wave = std::move(wave)]() mutable {
-            player->Load(std::move(wave));
-        });
+    // Decoded in the sound's thread: a long file would otherwise hold the window at the click,
+    // and the explosion's first wait with it.
+    void Load(std::string file) override {
+        loaded_ = !file.empty();
+        *open_ = false;
+        QMetaObject::invokeMethod(
+            player_, [player = player_, file = std::move(file)] { player->Load(Decode(file)); });
     }
 
     // Whether the bang has an output: the server took the one opened for it. (It is played in
