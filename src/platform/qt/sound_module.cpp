@@ -18,6 +18,7 @@
 #include "platform/qt/sound.h"
 
 #include <QAudioSink>
+#include <QDeadlineTimer>
 #include <QSemaphore>
 #include <QThread>
 #include <QTimer>
@@ -30,6 +31,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace pikorina::qt {
@@ -39,6 +41,8 @@ namespace {
 constexpr qsizetype kLongestBang = qsizetype{32} << 20;
 // What each output buffers: the server's cycle follows from it.
 constexpr qint64 kLatencyMicroseconds = 200'000;
+// When outputs are opened and let go, in milliseconds after a bang starts.
+constexpr int kSettle = 500;
 
 struct Wave {
     QAudioFormat format;
@@ -144,7 +148,10 @@ class Bang final : public QIODevice {
 class Player final : public QObject {
   public:
     // open: set whenever an output for the next bang is open, for the window's thread to read.
-    explicit Player(std::shared_ptr<std::atomic<bool>> open) : open_(std::move(open)) {}
+    explicit Player(std::shared_ptr<std::atomic<bool>> open) : open_(std::move(open)) {
+        idle_.setSingleShot(true);
+        connect(&idle_, &QTimer::timeout, this, &Player::Settle);
+    }
     ~Player() override {
         for (QAudioSink* sink : findChildren<QAudioSink*>())
             sink->stop();
@@ -166,12 +173,17 @@ class Player final : public QObject {
         // An output the server dropped (it went away, or was restarted) is opened again.
         if (ready_ && ready_->state() == QAudio::StoppedState) LetGo(ready_);
         if (!ready_ && wave_) ready_ = Open();
+        *open_ = false;
         if (!ready_) return;
         ready_->findChild<Bang*>()->Start();
-        const qint64 ms = wave_->format.durationForBytes(wave_->samples.size()) / 1000;
-        QTimer::singleShot(ms + 1000, ready_, [sink = ready_]() mutable { LetGo(sink); });
-        ready_ = Open();
-        *open_ = ready_ != nullptr;
+        const auto ms =
+            static_cast<int>(wave_->format.durationForBytes(wave_->samples.size()) / 1000);
+        playing_.push_back({std::exchange(ready_, nullptr), QDeadlineTimer(ms)});
+        // A stream that joins or leaves the server's graph makes the streams playing in it drop
+        // out for a moment: the outputs are opened and let go half a second after a bang
+        // starts, past its loud head and before the next bang, a second on, is due.
+        QTimer::singleShot(kSettle, this, &Player::Settle);
+        idle_.start(std::max(ms, 1000) + kSettle);
     }
 
   private:
@@ -184,6 +196,18 @@ class Player final : public QObject {
         return nullptr;
     }
 
+    void Settle() {
+        std::erase_if(playing_, [](Playing& played) {
+            if (!played.done.hasExpired()) return false;
+            LetGo(played.sink);
+            return true;
+        });
+        if (!playing_.empty() && !idle_.isActive())
+            idle_.start(static_cast<int>(playing_.front().done.remainingTime()));
+        if (!ready_ && wave_) ready_ = Open();
+        *open_ = ready_ != nullptr;
+    }
+
     static void LetGo(QAudioSink*& sink) {
         if (!sink) return;
         sink->stop();
@@ -194,6 +218,12 @@ class Player final : public QObject {
     const std::shared_ptr<std::atomic<bool>> open_;
     std::optional<Wave> wave_;
     QAudioSink* ready_ = nullptr; // opened for the next bang
+    struct Playing {
+        QAudioSink* sink;
+        QDeadlineTimer done; // its bang and the silence after it played
+    };
+    std::vector<Playing> playing_;
+    QTimer idle_{this}; // once bangs stop coming, lets go of the last
 };
 
 // The sound's thread: one for the whole run, started with the first output. Qt's connection to
