@@ -54,9 +54,10 @@ def dot(a, b):
 class Bang:
     """One sound of a recording `x` from `start` until `stop`, compared with `ref` apart from
     its gaps: runs of silence where `ref` is audible (in its quiet tail a cut shows in the
-    loudness). After a gap the sound goes on either where it
-    stopped (the server played silence while it waited) or where it would have been (a part was
-    lost), whichever matches. `gaps`: (where, how long) in samples from the start;
+    loudness). After a gap the sound goes on where it stopped (the server played silence while
+    it waited) or where it would have been (a part was lost), give or take a server cycle (the
+    recording smears a gap's edges): wherever it matches best. `gaps`: (where, how long) in samples from
+    the start;
     `similarity`: cosine similarity with ref of all the rest; `worst`: how far the loudness of
     ref's tenths strays, as heard: 1 as loud, 0.5 half or twice, 0 a part missing; `end`: where
     ref's last sample was heard."""
@@ -78,7 +79,7 @@ class Bang:
             if n >= RATE // 1000 and audible:
                 self.gaps.append((i - start, n))
                 after = x[run:run + RATE // 50]
-                shift = max((s + d for s in (shift, shift + n) for d in range(-4, 5)),
+                shift = max(range(shift - CYCLE, shift + n + CYCLE),
                             key=lambda s: dot(after, ref[max(0, run - start - s):
                                                          run - start - s + len(after)]))
                 i = run
