@@ -37,7 +37,11 @@ constexpr UINT kSyncDefaultButton = WM_APP + 1;
 std::function<int(HWND, std::wstring_view, std::wstring_view, UINT)> Window::msgBoxSeam;
 
 Window::Window(HINSTANCE instance, pikorina::Host& host)
-    : SurfaceWindowSystem(host), instance_(instance) {}
+    : SurfaceWindowSystem(host), instance_(instance) {
+    // Waits in the event pump end within a millisecond of their deadline rather than at the
+    // next tick of the default 15.6 ms timer.
+    winmm::timeBeginPeriod(1);
+}
 
 Window::~Window() {
     if (annotations_) {
@@ -45,7 +49,7 @@ Window::~Window() {
                                      &PROPID_ACC_ROLE, 1);
     }
     if (hwnd_) DestroyWindow(hwnd_);
-    if (finePeriod_) winmm::timeEndPeriod(1);
+    winmm::timeEndPeriod(1);
 }
 
 void Window::Create() {
@@ -404,11 +408,6 @@ void Window::PumpPending() {
 }
 
 void Window::Pump(int maxWaitMilliseconds) {
-    // Timed waits end within a millisecond of their deadline rather than at the next tick of the
-    // default 15.6 ms timer. Asked for at the first (the explosion's), not at start: winmm is
-    // loaded then, as for the explosion's sound, and a program that is only looked at never
-    // raises the system's timer rate.
-    if (!finePeriod_) finePeriod_ = winmm::timeBeginPeriod(1) == TIMERR_NOERROR;
     // Sleeps until input arrives or the time is up, instead of spinning on the clock.
     MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(maxWaitMilliseconds), QS_ALLINPUT,
                                 MWMO_INPUTAVAILABLE);

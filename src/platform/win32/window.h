@@ -95,7 +95,6 @@ class Window final : public SurfaceWindowSystem {
     // The system's annotation service, which holds what screen readers are told of the window.
     std::unique_ptr<IAccPropServices, ComRelease> annotations_;
     bool annotationAsked_ = false;
-    bool finePeriod_ = false; // the system timer's 1 ms period, asked for at the first wait
 };
 
 } // namespace pikorina::win32
