@@ -39,7 +39,10 @@ std::function<int(HWND, std::wstring_view, std::wstring_view, UINT)> Window::msg
 Window::Window(HINSTANCE instance, pikorina::Host& host)
     : SurfaceWindowSystem(host), instance_(instance) {
     // Waits in the event pump end within a millisecond of their deadline rather than at the
-    // next tick of the default 15.6 ms timer.
+    // next tick of the default 15.6 ms timer. Asked for at start, not at the first wait: Wine's
+    // winmm imports ole32, which so comes from the system folder before Wine's own code loads it
+    // at the first paint past the restricted search, where it would take a copy planted beside
+    // the program (the planted-DLL checks).
     winmm::timeBeginPeriod(1);
 }
 
