@@ -1396,10 +1396,12 @@ def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
 
     def three():
         # The bangs at the three waits' ends, a second apart give or take what a busy machine
-        # delays one by: how late a bang starts is a figure for bench/bangs.py, not a check.
+        # or the platform's player delays one by (under Wine one came 0.22 s late on a fresh
+        # machine); a bang at another moment of the explosion, whose steps are a second apart,
+        # is half a second or more off. How late a bang starts is a figure for bench/bangs.py.
         app.expect_running("after the explosions")
         if len(runs) != (explosions if plays else 0) or any(
-                len(r) != 3 or any(abs(q - p - 1) > 0.15 for p, q in zip(r, r[1:]))
+                len(r) != 3 or any(abs(q - p - 1) > 0.3 for p, q in zip(r, r[1:]))
                 for r in seconds):
             raise Failure(f"sounds heard at these seconds of the recording: {seconds}")
         if (loudest := sound.other_sound(recorded["rec"], heard)) > 32768 // 100:
