@@ -56,8 +56,8 @@ class Bang:
     its gaps: runs of silence where `ref` is audible (in its quiet tail a cut shows in the
     loudness). After a gap the sound goes on where it stopped (the server played silence while
     it waited) or where it would have been (a part was lost), give or take a server cycle (the
-    recording smears a gap's edges): wherever it matches best. `gaps`: (where, how long) in samples from
-    the start;
+    recording smears a gap's edges): wherever it matches best. `gaps`: (where, how long) in
+    samples from the start;
     `similarity`: cosine similarity with ref of all the rest; `worst`: how far the loudness of
     ref's tenths strays, as heard: 1 as loud, 0.5 half or twice, 0 a part missing; `end`: where
     ref's last sample was heard."""

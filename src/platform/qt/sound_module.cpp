@@ -18,7 +18,6 @@
 #include "platform/qt/sound.h"
 
 #include <QAudioSink>
-#include <QDeadlineTimer>
 #include <QSemaphore>
 #include <QThread>
 #include <QTimer>
@@ -150,7 +149,11 @@ class Player final : public QObject {
     // open: set whenever an output for the next bang is open, for the window's thread to read.
     explicit Player(std::shared_ptr<std::atomic<bool>> open) : open_(std::move(open)) {
         idle_.setSingleShot(true);
-        connect(&idle_, &QTimer::timeout, this, &Player::Settle);
+        connect(&idle_, &QTimer::timeout, this, [this] {
+            for (QAudioSink*& sink : playing_)
+                LetGo(sink);
+            playing_.clear();
+        });
     }
     ~Player() override {
         for (QAudioSink* sink : findChildren<QAudioSink*>())
@@ -178,12 +181,13 @@ class Player final : public QObject {
         ready_->findChild<Bang*>()->Start();
         const auto ms =
             static_cast<int>(wave_->format.durationForBytes(wave_->samples.size()) / 1000);
-        playing_.push_back({std::exchange(ready_, nullptr), QDeadlineTimer(ms)});
+        playing_.push_back(std::exchange(ready_, nullptr));
         // A stream that joins or leaves the server's graph makes the streams playing in it drop
         // out for a moment: the outputs are opened and let go half a second after a bang
         // starts, past its loud head and before the next bang, a second on, is due.
         QTimer::singleShot(kSettle, this, &Player::Settle);
-        idle_.start(std::max(ms, 1000) + kSettle);
+        // Once bangs stop coming, the last is let go when it has played.
+        idle_.start(ms + kSettle);
     }
 
   private:
@@ -196,14 +200,13 @@ class Player final : public QObject {
         return nullptr;
     }
 
+    // Half a second into a bang: the bangs before it are let go (one sound at a time, as
+    // Windows plays; a bang as long as ours has played by then) and the next one's output opened.
     void Settle() {
-        std::erase_if(playing_, [](Playing& played) {
-            if (!played.done.hasExpired()) return false;
-            LetGo(played.sink);
-            return true;
-        });
-        if (!playing_.empty() && !idle_.isActive())
-            idle_.start(static_cast<int>(playing_.front().done.remainingTime()));
+        while (playing_.size() > 1) {
+            LetGo(playing_.front());
+            playing_.erase(playing_.begin());
+        }
         if (!ready_ && wave_) ready_ = Open();
         *open_ = ready_ != nullptr;
     }
@@ -217,13 +220,9 @@ class Player final : public QObject {
 
     const std::shared_ptr<std::atomic<bool>> open_;
     std::optional<Wave> wave_;
-    QAudioSink* ready_ = nullptr; // opened for the next bang
-    struct Playing {
-        QAudioSink* sink;
-        QDeadlineTimer done; // its bang and the silence after it played
-    };
-    std::vector<Playing> playing_;
-    QTimer idle_{this}; // once bangs stop coming, lets go of the last
+    QAudioSink* ready_ = nullptr;      // opened for the next bang
+    std::vector<QAudioSink*> playing_; // started, oldest first
+    QTimer idle_{this};
 };
 
 // The sound's thread: one for the whole run, started with the first output. Qt's connection to
