@@ -1,52 +1,88 @@
-// The sound module: the explosion's bang, decoded by libsndfile and played through Qt's audio
-// output. The program loads it at the first explosion (sound.h says why).
+// The sound module: the explosion's bang, decoded by libsndfile and played by the sound
+// server's own client (PulseAudio's simple API, which PipeWire's PulseAudio service takes too).
+// The program loads it at the first explosion (sound.h says why).
 //
 // Whatever Don.wav holds that libsndfile reads (PCM of any width, float, ADPCM, mu-law, A-law,
 // the extensible header; any rate, mono to 7.1) is decoded to 16-bit samples, the one format
-// every output is opened in, so that an output with nothing left to play is silent.
+// every stream is opened in, so that a stream with nothing left to play is silent.
 //
-// Each bang plays through an output of its own, opened before it is due, so that a bang still
-// sounding plays on while the next starts. The output pulls the bang from a device that never
-// says it has ended: Qt's PulseAudio output, told that its source has ended, asks the server to
-// drain the stream, again each time it runs dry, and to call the output back when it has, and a
-// call that comes after the output is deleted runs freed memory (the crash in the sound thread,
-// docs/performance.md). Stopped, an output has no call outstanding, and only then is it let go.
-//
-// The outputs live in a thread of their own. They are fed every 20 ms while they play, which the
-// window's thread, busy painting the explosion, need not keep up with; and Qt waits without end
-// for a stream that the server drops while it is being opened, which then holds only this thread.
+// Each bang has a connection and a stream of its own, in a thread of its own, made before the
+// bang is due: a bang still sounding plays on while the next starts, and whatever the server
+// does to one bang (it went away, or was restarted) the next connects afresh. Not Qt's audio
+// output: Qt 6.4 waits without end for a stream that the server drops while it is being opened,
+// which then held the sound for the rest of the run and aborted the program at its exit, and it
+// called back into outputs already deleted (docs/performance.md).
 #include "platform/qt/sound.h"
 
-#include <QAudioSink>
-#include <QSemaphore>
-#include <QThread>
-#include <QTimer>
-
+#include <pulse/simple.h>
 #include <sndfile.h>
 
 #include <algorithm>
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <cstring>
+#include <future>
 #include <limits>
 #include <memory>
-#include <optional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
 namespace pikorina::qt {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
 // The longest bang kept, in bytes of 16-bit samples: three minutes of CD sound.
-constexpr qsizetype kLongestBang = qsizetype{32} << 20;
-// What each output buffers: the server's cycle follows from it.
-constexpr qint64 kLatencyMicroseconds = 200'000;
-// When outputs are opened and let go, in milliseconds after a bang starts.
-constexpr int kSettle = 500;
+constexpr std::size_t kLongestBang = std::size_t{32} << 20;
+// What each stream buffers: the server's cycle follows from it.
+constexpr milliseconds kLatency{200};
+// A bang is written this much at a time, so that it can be cut between writes.
+constexpr milliseconds kWrite{20};
+// When the next bang's stream is made, and the ones before let go, after a bang starts.
+constexpr milliseconds kSettle{500};
+// How long the program waits at its end for its streams to be let go.
+constexpr milliseconds kLastWait{5000};
 
 struct Wave {
-    QAudioFormat format;
-    QByteArray samples; // 16-bit, interleaved
+    pa_sample_spec spec{PA_SAMPLE_S16NE, 0, 0};
+    pa_channel_map map{};
+    std::string samples; // 16-bit, interleaved
+
+    std::size_t BytesFor(milliseconds time) const {
+        return pa_usec_to_bytes(static_cast<pa_usec_t>(time.count()) * 1000, &spec);
+    }
+    milliseconds Length() const {
+        return milliseconds(pa_bytes_to_usec(samples.size(), &spec) / 1000);
+    }
 };
+
+// Where the channels of a wave file of each width go, as Qt's output put them before: mono,
+// stereo, 2.1, quad, 5.0, 5.1, 7.0 and 7.1; none for other widths.
+bool MapChannels(pa_channel_map& map, int channels) {
+    constexpr auto L = PA_CHANNEL_POSITION_FRONT_LEFT, R = PA_CHANNEL_POSITION_FRONT_RIGHT,
+                   C = PA_CHANNEL_POSITION_FRONT_CENTER, LFE = PA_CHANNEL_POSITION_LFE,
+                   RL = PA_CHANNEL_POSITION_REAR_LEFT, RR = PA_CHANNEL_POSITION_REAR_RIGHT,
+                   SL = PA_CHANNEL_POSITION_SIDE_LEFT, SR = PA_CHANNEL_POSITION_SIDE_RIGHT;
+    static constexpr pa_channel_position_t kLayouts[8][8] = {{PA_CHANNEL_POSITION_MONO},
+                                                             {L, R},
+                                                             {L, R, LFE},
+                                                             {L, R, RL, RR},
+                                                             {L, R, C, RL, RR},
+                                                             {L, R, C, LFE, RL, RR},
+                                                             {L, R, C, RL, RR, SL, SR},
+                                                             {L, R, C, LFE, RL, RR, SL, SR}};
+    if (channels < 1 || channels > 8) return false;
+    map.channels = static_cast<std::uint8_t>(channels);
+    std::copy_n(kLayouts[channels - 1], channels, map.map);
+    return true;
+}
 
 // Bytes in memory, as libsndfile reads a file.
 class Memory {
@@ -85,196 +121,217 @@ class Memory {
     sf_count_t at_ = 0;
 };
 
-std::optional<Wave> Decode(std::string_view file) {
+std::shared_ptr<const Wave> Decode(std::string_view file) {
     Memory memory(file);
     SF_VIRTUAL_IO io = Memory::Io();
     SF_INFO info{};
     const std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> sound(
         sf_open_virtual(&io, SFM_READ, &info, &memory), sf_close);
-    if (!sound || info.samplerate < 1 ||
-        QAudioFormat::defaultChannelConfigForChannelCount(info.channels) ==
-            QAudioFormat::ChannelConfigUnknown) {
-        return {};
-    }
+    auto wave = std::make_shared<Wave>();
+    if (!sound || info.samplerate < 1 || !MapChannels(wave->map, info.channels)) return {};
     // Float samples are read as they are unless told: 0.5 would become 0, not half of full scale.
     sf_command(sound.get(), SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
-    Wave wave;
-    wave.format.setSampleFormat(QAudioFormat::Int16);
-    wave.format.setChannelCount(info.channels);
-    wave.format.setSampleRate(info.samplerate);
-    const qsizetype frame = wave.format.bytesPerFrame();
+    wave->spec.rate = static_cast<std::uint32_t>(info.samplerate);
+    wave->spec.channels = static_cast<std::uint8_t>(info.channels);
+    const std::size_t frame = pa_frame_size(&wave->spec);
     constexpr sf_count_t kFrames = 4096;
     std::vector<short> chunk(static_cast<std::size_t>(kFrames * info.channels));
     sf_count_t got = 0;
-    while (wave.samples.size() < kLongestBang &&
+    while (wave->samples.size() < kLongestBang &&
            (got = sf_readf_short(sound.get(), chunk.data(), kFrames)) > 0) {
-        wave.samples.append(reinterpret_cast<const char*>(chunk.data()), got * frame);
+        wave->samples.append(reinterpret_cast<const char*>(chunk.data()),
+                             static_cast<std::size_t>(got) * frame);
     }
-    wave.samples.truncate(std::min(wave.samples.size(), kLongestBang / frame * frame));
-    if (wave.samples.isEmpty()) return {};
+    wave->samples.resize(std::min(wave->samples.size(), kLongestBang / frame * frame));
+    if (wave->samples.empty()) return {};
+    // Silence after the bang, as long as a stream buffers: a short bang still fills what the
+    // server waits for before it starts, and the last of a long one is played before the
+    // stream runs dry.
+    wave->samples.append(wave->BytesFor(2 * kLatency), '\0');
     return wave;
 }
 
-// One bang for an output to pull: nothing until Start, then the samples. Never at its end.
-class Bang final : public QIODevice {
-  public:
-    Bang(QByteArray samples, QObject* parent) : QIODevice(parent), samples_(std::move(samples)) {
-        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    }
-    void Start() {
-        started_ = true;
-        emit readyRead();
-    }
-    bool isSequential() const override { return true; }
-    bool atEnd() const override { return false; }
+using Decoded = std::shared_future<std::shared_ptr<const Wave>>;
 
-  protected:
-    qint64 readData(char* data, qint64 most) override {
-        const qint64 n = started_ ? std::min(most, samples_.size() - at_) : 0;
-        std::memcpy(data, samples_.constData() + at_, static_cast<std::size_t>(n));
-        at_ += n;
-        return n;
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
+// What a bang's thread and the window's thread share of it, under its lock.
+struct Bang {
+    std::mutex mutex;
+    std::condition_variable changed;
+    Clock::time_point connectAt;                          // when its stream is made
+    Clock::time_point letGoBy = Clock::time_point::max(); // when its stream goes
+    Clock::time_point startedAt;
+    bool started = false;
+    bool open = false;  // the server took its stream
+    bool ended = false; // its thread is done
 
-  private:
-    const QByteArray samples_; // shared with the other bangs, not copied
-    qsizetype at_ = 0;
-    bool started_ = false;
+    void Start(Clock::time_point now) {
+        const std::lock_guard lock(mutex);
+        started = true;
+        startedAt = now;
+        connectAt = std::min(connectAt, now);
+        changed.notify_all();
+    }
+    void LetGoBy(Clock::time_point time) {
+        const std::lock_guard lock(mutex);
+        letGoBy = std::min(letGoBy, time);
+        changed.notify_all();
+    }
+    bool Open() {
+        const std::lock_guard lock(mutex);
+        return open && !ended;
+    }
+    bool Ended() {
+        const std::lock_guard lock(mutex);
+        return ended;
+    }
 };
 
-// The outputs, in the sound's thread.
-class Player final : public QObject {
-  public:
-    // open: set whenever an output for the next bang is open, for the window's thread to read.
-    explicit Player(std::shared_ptr<std::atomic<bool>> open) : open_(std::move(open)) {
-        idle_.setSingleShot(true);
-        connect(&idle_, &QTimer::timeout, this, [this] {
-            for (QAudioSink*& sink : playing_)
-                LetGo(sink);
-            playing_.clear();
-        });
-    }
-    ~Player() override {
-        for (QAudioSink* sink : findChildren<QAudioSink*>())
-            sink->stop();
-    }
-
-    void Load(std::optional<Wave> wave) {
-        LetGo(ready_);
-        wave_ = std::move(wave);
-        if (!wave_) return;
-        // Silence after the bang, as long as an output buffers: a short bang still fills what
-        // the server waits for before it starts, and the last of a long one is played before
-        // the output runs dry.
-        wave_->samples.append(wave_->format.bytesForDuration(2 * kLatencyMicroseconds), '\0');
-        ready_ = Open();
-        *open_ = ready_ != nullptr;
-    }
-
-    void Play() {
-        // An output the server dropped (it went away, or was restarted) is opened again.
-        if (ready_ && ready_->state() == QAudio::StoppedState) LetGo(ready_);
-        if (!ready_ && wave_) ready_ = Open();
-        *open_ = false;
-        if (!ready_) return;
-        ready_->findChild<Bang*>()->Start();
-        const auto ms =
-            static_cast<int>(wave_->format.durationForBytes(wave_->samples.size()) / 1000);
-        playing_.push_back(std::exchange(ready_, nullptr));
-        // A stream that joins or leaves the server's graph makes the streams playing in it drop
-        // out for a moment: the outputs are opened and let go half a second after a bang
-        // starts, past its loud head and before the next bang, a second on, is due.
-        QTimer::singleShot(kSettle, this, &Player::Settle);
-        // Once bangs stop coming, the last is let go when it has played.
-        idle_.start(ms + kSettle);
-    }
-
-  private:
-    QAudioSink* Open() {
-        auto* sink = new QAudioSink(wave_->format, this);
-        sink->setBufferSize(wave_->format.bytesForDuration(kLatencyMicroseconds));
-        sink->start(new Bang(wave_->samples, sink));
-        if (sink->state() != QAudio::StoppedState) return sink;
-        LetGo(sink); // no server, or no device
-        return nullptr;
-    }
-
-    // Half a second into a bang: the bangs before it are let go (one sound at a time, as
-    // Windows plays; a bang as long as ours has played by then) and the next one's output opened.
-    void Settle() {
-        while (playing_.size() > 1) {
-            LetGo(playing_.front());
-            playing_.erase(playing_.begin());
+// Sleeps, with the bang's lock held between wakes, until the time `until()` gives has come or
+// `done()` holds; both may change while it sleeps.
+template <class Until, class Done>
+void Sleep(std::unique_lock<std::mutex>& lock, Bang& bang, Until until, Done done) {
+    for (Clock::time_point time; !done() && Clock::now() < (time = until());) {
+        if (time == Clock::time_point::max()) {
+            bang.changed.wait(lock);
+        } else {
+            bang.changed.wait_until(lock, time);
         }
-        if (!ready_ && wave_) ready_ = Open();
-        *open_ = ready_ != nullptr;
     }
-
-    static void LetGo(QAudioSink*& sink) {
-        if (!sink) return;
-        sink->stop();
-        sink->deleteLater(); // its destructor runs the event loop
-        sink = nullptr;
-    }
-
-    const std::shared_ptr<std::atomic<bool>> open_;
-    std::optional<Wave> wave_;
-    QAudioSink* ready_ = nullptr;      // opened for the next bang
-    std::vector<QAudioSink*> playing_; // started, oldest first
-    QTimer idle_{this};
-};
-
-// The sound's thread: one for the whole run, started with the first output. Qt's connection to
-// the sound server lives in the thread that first opened an output, and reconnects from there
-// after the server went away; it is never ended, as the program ends without ending it.
-QThread* SoundThread() {
-    static QThread* const thread = [] {
-        auto* started = new QThread;
-        started->setObjectName(QStringLiteral("pikorina sound"));
-        started->start();
-        return started;
-    }();
-    return thread;
 }
+
+// A bang's life, in its thread: its stream made when due, the bang written when started, the
+// stream kept until let go. A stream that joins or leaves the server's graph makes the streams
+// playing in it drop out for a moment, so both happen half a second after a bang starts, past
+// its loud head and before the next bang, a second on, is due.
+void PlayBang(Bang& bang, const Decoded& decoded) {
+    std::unique_ptr<pa_simple, void (*)(pa_simple*)> stream(nullptr, pa_simple_free);
+    std::unique_lock lock(bang.mutex); // let go before the stream
+    const auto never = [] { return false; };
+    Sleep(
+        lock, bang, [&] { return std::min(bang.connectAt, bang.letGoBy); }, never);
+    if (Clock::now() >= bang.letGoBy) return;
+    lock.unlock();
+    const std::shared_ptr<const Wave> wave = decoded.get();
+    if (!wave) return;
+    constexpr auto kAny = std::numeric_limits<std::uint32_t>::max();
+    const pa_buffer_attr buffer{kAny, static_cast<std::uint32_t>(wave->BytesFor(kLatency)), kAny,
+                                kAny, kAny};
+    int error = 0;
+    stream.reset(pa_simple_new(nullptr, "pikorina", PA_STREAM_PLAYBACK, nullptr, "Don.wav",
+                               &wave->spec, &wave->map, &buffer, &error));
+    lock.lock();
+    if (!stream) return;
+    bang.open = true;
+    Sleep(
+        lock, bang, [&] { return bang.letGoBy; }, [&] { return bang.started; });
+    if (!bang.started) return;
+    // Once bangs stop coming, the last is let go when it has played.
+    bang.letGoBy = std::min(bang.letGoBy, bang.startedAt + wave->Length() + kSettle);
+    const std::string_view samples = wave->samples;
+    const std::size_t step = wave->BytesFor(kWrite);
+    for (std::size_t at = 0; at < samples.size() && Clock::now() < bang.letGoBy; at += step) {
+        const std::string_view part = samples.substr(at, step);
+        lock.unlock();
+        const int written = pa_simple_write(stream.get(), part.data(), part.size(), &error);
+        lock.lock();
+        if (written < 0) return;
+    }
+    Sleep(
+        lock, bang, [&] { return bang.letGoBy; }, never);
+}
+
+// The threads at work: bangs, and the decoding.
+struct Threads {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int count = 0;
+};
 
 class Output final : public SoundOutput {
   public:
-    Output() { player_->moveToThread(SoundThread()); }
+    Output() = default;
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
     ~Output() override {
-        // The player goes in its own thread, where its outputs live; waited for, unless Qt holds
-        // the thread in the opening of a stream the server dropped.
-        const auto gone = std::make_shared<QSemaphore>();
-        QMetaObject::invokeMethod(player_, [player = player_, gone] {
-            delete player;
-            gone->release();
-        });
-        gone->tryAcquire(1, 5000);
+        const Clock::time_point now = Clock::now();
+        if (ready_) ready_->LetGoBy(now);
+        for (const auto& bang : playing_)
+            bang->LetGoBy(now);
+        // Waited for, unless a server that answers nothing holds one.
+        std::unique_lock lock(threads_->mutex);
+        threads_->changed.wait_for(lock, kLastWait, [this] { return threads_->count == 0; });
     }
 
-    // Decoded in the sound's thread: a long file would otherwise hold the window at the click,
+    // Decoded in a thread of its own: a long file would otherwise hold the window at the click,
     // and the explosion's first wait with it.
     void Load(std::string file) override {
+        if (ready_) ready_->LetGoBy(Clock::now());
+        ready_.reset();
         loaded_ = !file.empty();
-        *open_ = false;
-        QMetaObject::invokeMethod(
-            player_, [player = player_, file = std::move(file)] { player->Load(Decode(file)); });
+        if (!loaded_) return;
+        std::promise<std::shared_ptr<const Wave>> wave;
+        decoded_ = wave.get_future().share();
+        Spawn([wave = std::move(wave), file = std::move(file)]() mutable {
+            wave.set_value(Decode(file));
+        });
+        ready_ = NewBang(Clock::now());
     }
 
-    // Whether the bang has an output: the server took the one opened for it. (It is played in
-    // the sound's thread, which opens one then if it can.)
+    // Whether the bang had a stream the server took. One made for it is used when it is open;
+    // otherwise (bangs faster than one in half a second, or the server went away) one is made
+    // for the bang at once.
     bool Play() override {
         if (!loaded_) return false;
-        const bool open = *open_;
-        QMetaObject::invokeMethod(player_, [player = player_] { player->Play(); });
+        const Clock::time_point now = Clock::now();
+        std::erase_if(playing_, [](const auto& bang) { return bang->Ended(); });
+        for (const auto& bang : playing_)
+            bang->LetGoBy(now + kSettle);
+        const bool open = ready_ && ready_->Open();
+        std::shared_ptr<Bang> bang = open ? std::exchange(ready_, nullptr) : NewBang(now);
+        bang->Start(now);
+        playing_.push_back(std::move(bang));
+        if (!ready_ || ready_->Ended()) ready_ = NewBang(now + kSettle);
         return open;
     }
 
   private:
-    // Shared, for a player that outlives its output in a thread Qt holds.
-    const std::shared_ptr<std::atomic<bool>> open_ = std::make_shared<std::atomic<bool>>(false);
-    Player* player_ = new Player(open_); // deleted in its thread
+    std::shared_ptr<Bang> NewBang(Clock::time_point connectAt) {
+        auto bang = std::make_shared<Bang>();
+        bang->connectAt = connectAt;
+        const bool spawned = Spawn([bang, decoded = decoded_] {
+            PlayBang(*bang, decoded);
+            const std::lock_guard lock(bang->mutex);
+            bang->ended = true;
+        });
+        if (!spawned) bang->ended = true;
+        return bang;
+    }
+
+    // Runs `work` in a thread of its own, counted; false when no thread could be had.
+    template <class Work> bool Spawn(Work work) {
+        const auto count = [threads = threads_](int by) {
+            const std::lock_guard lock(threads->mutex);
+            threads->count += by;
+            threads->changed.notify_all();
+        };
+        count(1);
+        try {
+            std::thread([work = std::move(work), count]() mutable {
+                work();
+                count(-1);
+            }).detach();
+            return true;
+        } catch (const std::system_error&) {
+            count(-1);
+            return false;
+        }
+    }
+
+    const std::shared_ptr<Threads> threads_ = std::make_shared<Threads>();
+    Decoded decoded_;
     bool loaded_ = false;
+    std::shared_ptr<Bang> ready_;                // made for the next bang
+    std::vector<std::shared_ptr<Bang>> playing_; // started, oldest first
 };
 
 } // namespace
