@@ -63,27 +63,6 @@ struct Wave {
     }
 };
 
-// Where the channels of a wave file of each width go, as Qt's output put them before: mono,
-// stereo, 2.1, quad, 5.0, 5.1, 7.0 and 7.1; none for other widths.
-bool MapChannels(pa_channel_map& map, int channels) {
-    constexpr auto L = PA_CHANNEL_POSITION_FRONT_LEFT, R = PA_CHANNEL_POSITION_FRONT_RIGHT,
-                   C = PA_CHANNEL_POSITION_FRONT_CENTER, LFE = PA_CHANNEL_POSITION_LFE,
-                   RL = PA_CHANNEL_POSITION_REAR_LEFT, RR = PA_CHANNEL_POSITION_REAR_RIGHT,
-                   SL = PA_CHANNEL_POSITION_SIDE_LEFT, SR = PA_CHANNEL_POSITION_SIDE_RIGHT;
-    static constexpr pa_channel_position_t kLayouts[8][8] = {{PA_CHANNEL_POSITION_MONO},
-                                                             {L, R},
-                                                             {L, R, LFE},
-                                                             {L, R, RL, RR},
-                                                             {L, R, C, RL, RR},
-                                                             {L, R, C, LFE, RL, RR},
-                                                             {L, R, C, RL, RR, SL, SR},
-                                                             {L, R, C, LFE, RL, RR, SL, SR}};
-    if (channels < 1 || channels > 8) return false;
-    map.channels = static_cast<std::uint8_t>(channels);
-    std::copy_n(kLayouts[channels - 1], channels, map.map);
-    return true;
-}
-
 // Bytes in memory, as libsndfile reads a file.
 class Memory {
   public:
@@ -127,12 +106,16 @@ std::shared_ptr<const Wave> Decode(std::string_view file) {
     SF_INFO info{};
     const std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> sound(
         sf_open_virtual(&io, SFM_READ, &info, &memory), sf_close);
+    if (!sound || info.channels < 1 || info.channels > int{PA_CHANNELS_MAX}) return {};
     auto wave = std::make_shared<Wave>();
-    if (!sound || info.samplerate < 1 || !MapChannels(wave->map, info.channels)) return {};
-    // Float samples are read as they are unless told: 0.5 would become 0, not half of full scale.
-    sf_command(sound.get(), SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
     wave->spec.rate = static_cast<std::uint32_t>(info.samplerate);
     wave->spec.channels = static_cast<std::uint8_t>(info.channels);
+    if (!pa_sample_spec_valid(&wave->spec)) return {}; // a rate the server takes
+    // The channels go where Windows puts those of a wave file that does not say: front left
+    // and right, centre, bass, back left and right, and so on.
+    pa_channel_map_init_extend(&wave->map, wave->spec.channels, PA_CHANNEL_MAP_WAVEEX);
+    // Float samples are read as they are unless told: 0.5 would become 0, not half of full scale.
+    sf_command(sound.get(), SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
     const std::size_t frame = pa_frame_size(&wave->spec);
     constexpr sf_count_t kFrames = 4096;
     std::vector<short> chunk(static_cast<std::size_t>(kFrames * info.channels));
