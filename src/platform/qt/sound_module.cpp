@@ -16,12 +16,14 @@
 
 #include <pulse/simple.h>
 #include <sndfile.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstring>
 #include <future>
 #include <limits>
 #include <memory>
@@ -63,49 +65,32 @@ struct Wave {
     }
 };
 
-// Bytes in memory, as libsndfile reads a file.
-class Memory {
-  public:
-    explicit Memory(std::string_view bytes) : bytes_(bytes) {}
-
-    static SF_VIRTUAL_IO Io() {
-        return {
-            [](void* self) { return Self(self).Size(); },
-            [](sf_count_t offset, int whence, void* self) {
-                return Self(self).Seek(offset, whence);
-            },
-            [](void* to, sf_count_t count, void* self) { return Self(self).Read(to, count); },
-            [](const void*, sf_count_t, void*) -> sf_count_t { return 0; },
-            [](void* self) { return Self(self).at_; },
-        };
+// The bytes in a file that lives in memory, for libsndfile to read as it reads any file; -1 when
+// none can be made.
+int InMemory(std::string_view bytes) {
+    int file = memfd_create("Don.wav", MFD_CLOEXEC);
+    while (file >= 0 && !bytes.empty()) {
+        const ssize_t written = write(file, bytes.data(), bytes.size());
+        if (written > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+        } else if (written == 0 || errno != EINTR) {
+            close(file);
+            file = -1;
+        }
     }
-
-  private:
-    static Memory& Self(void* self) { return *static_cast<Memory*>(self); }
-    sf_count_t Size() const { return static_cast<sf_count_t>(bytes_.size()); }
-    sf_count_t Seek(sf_count_t offset, int whence) {
-        const sf_count_t from = whence == SEEK_CUR ? at_ : whence == SEEK_END ? Size() : 0;
-        // Past the end is allowed, as in a file: reads there give nothing.
-        if (offset < -from || offset > std::numeric_limits<sf_count_t>::max() - from) return -1;
-        return at_ = from + offset;
+    if (file >= 0 && lseek(file, 0, SEEK_SET) != 0) {
+        close(file);
+        file = -1;
     }
-    sf_count_t Read(void* to, sf_count_t count) {
-        const sf_count_t n = std::clamp<sf_count_t>(Size() - at_, 0, count);
-        if (n > 0) std::memcpy(to, bytes_.data() + at_, static_cast<std::size_t>(n));
-        at_ += n;
-        return n;
-    }
-
-    std::string_view bytes_;
-    sf_count_t at_ = 0;
-};
+    return file;
+}
 
 std::shared_ptr<const Wave> Decode(std::string_view file) {
-    Memory memory(file);
-    SF_VIRTUAL_IO io = Memory::Io();
+    const int bytes = InMemory(file);
+    if (bytes < 0) return {};
     SF_INFO info{};
     const std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> sound(
-        sf_open_virtual(&io, SFM_READ, &info, &memory), sf_close);
+        sf_open_fd(bytes, SFM_READ, &info, SF_TRUE), sf_close);
     if (!sound || info.channels < 1 || info.channels > int{PA_CHANNELS_MAX}) return {};
     auto wave = std::make_shared<Wave>();
     wave->spec.rate = static_cast<std::uint32_t>(info.samplerate);
