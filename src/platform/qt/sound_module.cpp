@@ -142,6 +142,7 @@ struct Bang {
     void LetGoBy(Clock::time_point time) {
         const std::lock_guard lock(mutex);
         letGoBy = std::min(letGoBy, time);
+        connectAt = std::min(connectAt, time); // one not yet due wakes, to end without a stream
         changed.notify_all();
     }
     bool Open() {
@@ -152,20 +153,20 @@ struct Bang {
         const std::lock_guard lock(mutex);
         return ended;
     }
-};
 
-// Sleeps, with the bang's lock held between wakes, until the time `until()` gives has come or
-// `done()` holds; both may change while it sleeps.
-template <class Until, class Done>
-void Sleep(std::unique_lock<std::mutex>& lock, Bang& bang, Until until, Done done) {
-    for (Clock::time_point time; !done() && Clock::now() < (time = until());) {
-        if (time == Clock::time_point::max()) {
-            bang.changed.wait(lock);
-        } else {
-            bang.changed.wait_until(lock, time);
+    // In the bang's thread: sleeps, the lock held between wakes, until the time `until` names
+    // has come (it may be brought forward meanwhile), or until the bang starts, when `orStart`.
+    void Sleep(std::unique_lock<std::mutex>& lock, Clock::time_point Bang::*until,
+               bool orStart = false) {
+        while (!(orStart && started) && Clock::now() < this->*until) {
+            if (this->*until == Clock::time_point::max()) {
+                changed.wait(lock);
+            } else {
+                changed.wait_until(lock, this->*until);
+            }
         }
     }
-}
+};
 
 // A bang's life, in its thread: its stream made when due, the bang written when started, the
 // stream kept until let go. A stream that joins or leaves the server's graph makes the streams
@@ -174,9 +175,7 @@ void Sleep(std::unique_lock<std::mutex>& lock, Bang& bang, Until until, Done don
 void PlayBang(Bang& bang, const Decoded& decoded) {
     std::unique_ptr<pa_simple, void (*)(pa_simple*)> stream(nullptr, pa_simple_free);
     std::unique_lock lock(bang.mutex); // let go before the stream
-    const auto never = [] { return false; };
-    Sleep(
-        lock, bang, [&] { return std::min(bang.connectAt, bang.letGoBy); }, never);
+    bang.Sleep(lock, &Bang::connectAt);
     if (Clock::now() >= bang.letGoBy) return;
     lock.unlock();
     const std::shared_ptr<const Wave> wave = decoded.get();
@@ -190,8 +189,7 @@ void PlayBang(Bang& bang, const Decoded& decoded) {
     lock.lock();
     if (!stream) return;
     bang.open = true;
-    Sleep(
-        lock, bang, [&] { return bang.letGoBy; }, [&] { return bang.started; });
+    bang.Sleep(lock, &Bang::letGoBy, true);
     if (!bang.started) return;
     // Once bangs stop coming, the last is let go when it has played.
     bang.letGoBy = std::min(bang.letGoBy, bang.startedAt + wave->Length() + kSettle);
@@ -204,8 +202,7 @@ void PlayBang(Bang& bang, const Decoded& decoded) {
         lock.lock();
         if (written < 0) return;
     }
-    Sleep(
-        lock, bang, [&] { return bang.letGoBy; }, never);
+    bang.Sleep(lock, &Bang::letGoBy);
 }
 
 // The threads at work: bangs, and the decoding.
