@@ -10,6 +10,10 @@
 #include <QListWidget>
 #include <QProcess>
 
+#include <array>
+
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace pikorina::qt::test {
@@ -391,6 +395,26 @@ TEST_F(Services, SoundOutlivesItsOutputsAndItsServer) {
         QTest::qWait(1200); // the bangs play out (Don.wav lasts a second), and run dry
         host = std::make_unique<Host>(dir.path());
     }
+    // A server that takes connections and never answers: the bangs, and the program's end, go on
+    // without it.
+    const int hung = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    Path("hung").toStdString().copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(hung, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(hung, 64), 0);
+    qputenv("PULSE_SERVER", "unix:" + Path("hung").toLocal8Bit());
+    EXPECT_EQ(Bangs(*host, wave, 3), 0);
+    const int peer = accept(hung, nullptr, nullptr); // a bang's connection
+    host.reset();
+    // Neither the bangs nor the end waited for the server: that connection is still unanswered.
+    std::array<char, 4096> sink;
+    ssize_t got = 0;
+    while ((got = recv(peer, sink.data(), sink.size(), MSG_DONTWAIT)) > 0) {
+    }
+    EXPECT_LT(got, 0) << "the program waited for a server that never answers";
+    close(peer);
+    close(hung);
 }
 
 } // namespace
