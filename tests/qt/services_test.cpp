@@ -323,7 +323,9 @@ TEST_F(Services, PlayingSoundNeverFailsLoudly) {
                            50);
     std::string fast = deep; // a million samples a second, more than the server takes
     fast.replace(24, 4, "\x40\x42\x0f\0", 4);
-    for (const std::string& bytes : {std::string(), std::string("not a sound"), deep, fast,
+    std::string wide = deep; // 33 channels, more than the server takes
+    wide.replace(22, 12, "\x21\0\x22\x56\0\0\x26\x4f\x21\0\x63\0", 12);
+    for (const std::string& bytes : {std::string(), std::string("not a sound"), deep, fast, wide,
                                      deep.substr(0, 30), std::string("RIFF\0\0\0\0WAVE", 12)}) {
         host->LoadSound(bytes);
         host->PlaySound();

@@ -1,6 +1,6 @@
 // The explosion's sound, as the program asks its sound module for it. The module, a library of
-// the program's own, holds everything that plays: Qt Multimedia, the sound server's client and
-// libsndfile with its codecs. The program loads it at the first explosion, so that none of those
+// the program's own, holds everything that plays: the sound server's client and libsndfile with
+// its codecs. The program loads it at the first explosion, so that none of those
 // libraries is loaded at start, where most runs never sound (docs/performance.md).
 #pragma once
 

@@ -3,8 +3,8 @@
 // The program loads it at the first explosion (sound.h says why).
 //
 // Whatever Don.wav holds that libsndfile reads (PCM of any width, float, ADPCM, mu-law, A-law,
-// the extensible header; any rate, mono to 7.1) is decoded to 16-bit samples, the one format
-// every stream is opened in, so that a stream with nothing left to play is silent.
+// the extensible header; any rate up to 384 kHz, up to 32 channels) is decoded to 16-bit samples,
+// the one format every stream is opened in, so that a stream with nothing left to play is silent.
 //
 // Each bang has a connection and a stream of its own, in a thread of its own, made before the
 // bang is due: a bang still sounding plays on while the next starts, and whatever the server
@@ -53,15 +53,15 @@ constexpr milliseconds kSettle{500};
 constexpr milliseconds kLastWait{5000};
 
 struct Wave {
-    pa_sample_spec spec{PA_SAMPLE_S16NE, 0, 0};
+    pa_sample_spec format{PA_SAMPLE_S16NE, 0, 0};
     pa_channel_map map{};
     std::string samples; // 16-bit, interleaved
 
     std::size_t BytesFor(milliseconds time) const {
-        return pa_usec_to_bytes(static_cast<pa_usec_t>(time.count()) * 1000, &spec);
+        return pa_usec_to_bytes(static_cast<pa_usec_t>(time.count()) * 1000, &format);
     }
     milliseconds Length() const {
-        return milliseconds(pa_bytes_to_usec(samples.size(), &spec) / 1000);
+        return milliseconds(pa_bytes_to_usec(samples.size(), &format) / 1000);
     }
 };
 
@@ -91,17 +91,20 @@ std::shared_ptr<const Wave> Decode(std::string_view file) {
     SF_INFO info{};
     const std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> sound(
         sf_open_fd(bytes, SFM_READ, &info, SF_TRUE), sf_close);
-    if (!sound || info.channels < 1 || info.channels > int{PA_CHANNELS_MAX}) return {};
+    // Only a width and a rate the server takes: libpulse ends the process on any other.
+    if (!sound || info.channels < 1 || info.channels > int{PA_CHANNELS_MAX} ||
+        info.samplerate < 1 || info.samplerate > int{PA_RATE_MAX}) {
+        return {};
+    }
     auto wave = std::make_shared<Wave>();
-    wave->spec.rate = static_cast<std::uint32_t>(info.samplerate);
-    wave->spec.channels = static_cast<std::uint8_t>(info.channels);
-    if (!pa_sample_spec_valid(&wave->spec)) return {}; // a rate the server takes
+    wave->format.rate = static_cast<std::uint32_t>(info.samplerate);
+    wave->format.channels = static_cast<std::uint8_t>(info.channels);
     // The channels go where Windows puts those of a wave file that does not say: front left
     // and right, centre, bass, back left and right, and so on.
-    pa_channel_map_init_extend(&wave->map, wave->spec.channels, PA_CHANNEL_MAP_WAVEEX);
+    pa_channel_map_init_extend(&wave->map, wave->format.channels, PA_CHANNEL_MAP_WAVEEX);
     // Float samples are read as they are unless told: 0.5 would become 0, not half of full scale.
     sf_command(sound.get(), SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
-    const std::size_t frame = pa_frame_size(&wave->spec);
+    const std::size_t frame = pa_frame_size(&wave->format);
     constexpr sf_count_t kFrames = 4096;
     std::vector<short> chunk(static_cast<std::size_t>(kFrames * info.channels));
     sf_count_t got = 0;
@@ -185,7 +188,7 @@ void PlayBang(Bang& bang, const Decoded& decoded) {
                                 kAny, kAny};
     int error = 0;
     stream.reset(pa_simple_new(nullptr, "pikorina", PA_STREAM_PLAYBACK, nullptr, "Don.wav",
-                               &wave->spec, &wave->map, &buffer, &error));
+                               &wave->format, &wave->map, &buffer, &error));
     lock.lock();
     if (!stream) return;
     bang.open = true;

@@ -40,9 +40,9 @@ Window::Window(HINSTANCE instance, pikorina::Host& host)
     : SurfaceWindowSystem(host), instance_(instance) {
     // Waits in the event pump end within a millisecond of their deadline rather than at the
     // next tick of the default 15.6 ms timer. Asked for at start, not at the first wait: Wine's
-    // winmm imports ole32, which so comes from the system folder before Wine's own code loads it
-    // at the first paint past the restricted search, where it would take a copy planted beside
-    // the program (the planted-DLL checks).
+    // winmm imports ole32, which then comes from the system folder; otherwise Wine's own code
+    // loads ole32 at the first paint by a search that passes over the restriction, and would
+    // take a copy planted beside the program (the planted-DLL checks).
     winmm::timeBeginPeriod(1);
 }
 
