@@ -374,10 +374,8 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Window::OnCommand(int id, int code) {
-    // The control is the child window of that id, as ChildId gave it at its creation.
-    HWND child = GetDlgItem(hwnd_, id);
     for (ControlId control : kTabOrder) {
-        if (!child || ControlWindow(control) != child) continue;
+        if (ChildId(control) != id) continue;
         if (control == ControlId::ListBox) {
             if (code == LBN_DBLCLK) Raise(&frmMain::ListBox_DblClick);
         } else if (code == BN_SETFOCUS || code == BN_KILLFOCUS) {
