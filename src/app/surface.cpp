@@ -102,8 +102,17 @@ void SurfaceWindowSystem::Start(frmMain& form) {
         Create();
         form.Form_Load();
     });
+    LayOut();
     ShowCentred();
     FocusControl(kTabOrder.front());
+}
+
+void SurfaceWindowSystem::LayOut() {
+    laidOut_ = true;
+    ResizeWindow();
+    for (const ControlDesign& d : kControls) {
+        if (IsNative(d.id)) PlaceControl(d.id);
+    }
 }
 
 void SurfaceWindowSystem::SelectListItem(int index) {
@@ -121,12 +130,12 @@ void SurfaceWindowSystem::DoEvents(double maxWaitSeconds) {
 
 void SurfaceWindowSystem::SetWindowWidth(Twips width) {
     surface_.SetWindowWidth(width);
-    ResizeWindow();
+    if (laidOut_) ResizeWindow();
 }
 
 void SurfaceWindowSystem::SetWindowHeight(Twips height) {
     surface_.SetWindowHeight(height);
-    ResizeWindow();
+    if (laidOut_) ResizeWindow();
 }
 
 void SurfaceWindowSystem::SetBackColor(OleColor color) {
@@ -142,7 +151,7 @@ void SurfaceWindowSystem::SetWindowPicture(ControlId image) {
 void SurfaceWindowSystem::SetGeometry(ControlId id, Geometry which, Twips value) {
     surface_.SetGeometry(id, which, value);
     if (IsNative(id)) {
-        PlaceControl(id);
+        if (laidOut_) PlaceControl(id);
     } else {
         Repaint();
     }

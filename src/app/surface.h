@@ -202,7 +202,8 @@ class SurfaceWindowSystem : public WindowSystem {
 
     // Start-up: the window is created hidden and the load handler runs, both inside the
     // form's failure boundary, so a failure in either is reported before anything is shown.
-    // Then the window is shown, with the focus on the first control in the tab order.
+    // Then the window is laid out and shown, with the focus on the first control in the tab
+    // order.
     void Start(frmMain& form);
     // Events run the form's handlers from now on; Start() does this first.
     void Attach(frmMain& form) { form_ = &form; }
@@ -229,6 +230,11 @@ class SurfaceWindowSystem : public WindowSystem {
     // Every press of a button comes here, whether by a click, Enter, Esc or its access key:
     // the surface says which handler, if any, it raises.
     void PressButton(ControlId button);
+    // Sizes and places the window and every native control as the surface says. Until Start
+    // does so, sizes and places are kept in the surface alone: the load handler sets eight of
+    // them, and each would move a window no one sees (under Wine, each costs the start half a
+    // millisecond). A front end calls it again when the window's pixels change size.
+    void LayOut();
     // The title bar's close box, Alt+F4 or the desktop closing the window: the program ends,
     // as after キャンセル, whatever is running.
     void CloseWindow() { host_.End(0); }
@@ -260,6 +266,7 @@ class SurfaceWindowSystem : public WindowSystem {
 
   private:
     frmMain* form_ = nullptr;
+    bool laidOut_ = false;
 };
 
 } // namespace pikorina

@@ -83,14 +83,12 @@ Window::Window(pikorina::Host& host)
         }
         widgets_[static_cast<int>(id)] = widget;
         widget->setObjectName(ToQString(d.name));
-        PlaceControl(id);
         widget->setVisible(d.visible);
         if (!TakesFocus(id)) continue;
         if (previous) setTabOrder(previous, widget);
         previous = widget;
     }
     setTabOrder(previous, WidgetOf(kTabOrder.front()));
-    ResizeWindow();
 }
 
 // The frame the window may be shown in gives the window back as it goes, so it goes first,

@@ -158,13 +158,10 @@ void Window::ApplyDpi(int dpi) {
     // font is deleted only once no control uses it any more.
     ScopedGdiObject<HFONT> font(
         CreatePointFont(L"MS Shell Dlg", kLabelFont.points, DEFAULT_CHARSET, dpi_));
-    for (ControlId id : kReadingOrder) {
+    for (ControlId id : kReadingOrder)
         SendMessageW(ControlWindow(id), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
-        PlaceControl(id);
-    }
     dialogFont_ = std::move(font);
     surfaceFont_.reset();
-    ResizeWindow();
     Repaint();
 }
 
@@ -359,6 +356,7 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         ApplyDpi(HIWORD(wParam));
+        LayOut();
         return 0;
     }
     case WM_CLOSE: CloseWindow(); return 0;
