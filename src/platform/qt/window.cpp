@@ -83,6 +83,9 @@ Window::Window(pikorina::Host& host)
         }
         widgets_[static_cast<int>(id)] = widget;
         widget->setObjectName(ToQString(d.name));
+        // Made where the design puts it: filled at the size Qt gives a new widget, the list
+        // would lay its items out once more when placed (1.5 M instructions at start).
+        PlaceControl(id);
         widget->setVisible(d.visible);
         if (!TakesFocus(id)) continue;
         if (previous) setTabOrder(previous, widget);
