@@ -172,6 +172,34 @@ class WindowsProgram:
             desktop.end(self.helpers)  # and the helpers left in its process group
             desktop.end(self.server)
             self.server = None
+            # Wine's services run in sessions of their own, out of the helpers' group, and go
+            # when their server does; once they outlived it by minutes. Any still there after
+            # a few seconds are ended here, and named.
+            mark = f"WINEPREFIX={self.env['WINEPREFIX']}".encode()
+            deadline = time.monotonic() + 5
+            while (left := processes_with(mark)) and time.monotonic() < deadline:
+                time.sleep(0.1)
+            for pid, argv in left.items():
+                print(f"e2e: ended {argv}, left by Wine after its server", flush=True)
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+
+
+def processes_with(mark):
+    """The processes whose environment holds `mark` (b"NAME=value"): their command lines."""
+    found = {}
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{entry}/environ", "rb") as f:
+                if mark not in f.read().split(b"\0"):
+                    continue
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                found[int(entry)] = f.read().replace(b"\0", b" ").decode(errors="replace").strip()
+        except OSError:  # gone meanwhile
+            continue
+    return found
 
 
 class Instance:
