@@ -84,6 +84,34 @@ def end(proc, grace=2.0):
         proc.wait(5)
 
 
+def end_marked(mark, grace, spare=()):
+    """Ends the processes whose environment holds `mark` (b"NAME=value"), pids in `spare` apart,
+    that are still there after `grace` seconds; their command lines, by pid."""
+    def marked():
+        found = {}
+        for pid in {int(entry) for entry in os.listdir("/proc") if entry.isdigit()} - set(spare):
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    if mark not in f.read().split(b"\0"):
+                        continue
+                with open(f"/proc/{pid}/cmdline", "rb") as f:
+                    found[pid] = f.read().replace(b"\0", b" ").decode(errors="replace").strip()
+            except OSError:  # gone meanwhile, or a zombie
+                continue
+        return found
+    deadline = time.monotonic() + grace
+    while (left := marked()) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    for sig in (signal.SIGTERM, signal.SIGKILL) if left else ():
+        for pid in left:
+            try:
+                os.kill(pid, sig)
+            except ProcessLookupError:
+                pass
+        time.sleep(1)
+    return left
+
+
 class Compositor:
     """A compositor's session: a private runtime folder, the user's session bus, and the
     variables a program started in it sees."""

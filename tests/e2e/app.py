@@ -17,6 +17,7 @@ import time
 
 import artwork
 import desktop
+import wayland_desktop  # on the path desktop gives
 from desktop import Failure
 
 MAIN_TITLE = "プログラムの強制終了"
@@ -176,30 +177,8 @@ class WindowsProgram:
             # when their server does; once they outlived it by minutes. Any still there after
             # a few seconds are ended here, and named.
             mark = f"WINEPREFIX={self.env['WINEPREFIX']}".encode()
-            deadline = time.monotonic() + 5
-            while (left := processes_with(mark)) and time.monotonic() < deadline:
-                time.sleep(0.1)
-            for pid, argv in left.items():
+            for argv in wayland_desktop.end_marked(mark, 5).values():
                 print(f"e2e: ended {argv}, left by Wine after its server", flush=True)
-                try:
-                    os.kill(pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
-
-
-def processes_with(mark):
-    """The processes whose environment holds `mark` (b"NAME=value"): their command lines."""
-    found = {}
-    for entry in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{entry}/environ", "rb") as f:
-                if mark not in f.read().split(b"\0"):
-                    continue
-            with open(f"/proc/{entry}/cmdline", "rb") as f:
-                found[int(entry)] = f.read().replace(b"\0", b" ").decode(errors="replace").strip()
-        except OSError:  # gone meanwhile
-            continue
-    return found
 
 
 class Instance:
