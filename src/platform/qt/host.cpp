@@ -2,6 +2,8 @@
 // sound each have a file of their own.
 #include "platform/qt/host.h"
 
+#include "effects/bang_player.h"
+
 #include <QCoreApplication>
 #include <QTime>
 

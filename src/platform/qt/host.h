@@ -3,11 +3,14 @@
 #pragma once
 
 #include "app/host.h"
-#include "platform/qt/sound.h"
 
 #include <QString>
 
 #include <memory>
+
+namespace pikorina {
+class BangPlayer;
+}
 
 namespace pikorina::qt {
 
@@ -33,7 +36,7 @@ class Host final : public pikorina::Host {
 
   private:
     QString appPath_;
-    std::unique_ptr<SoundOutput> sound_; // once the module is loaded
+    std::unique_ptr<BangPlayer> sound_; // once the module is loaded
 };
 
 } // namespace pikorina::qt

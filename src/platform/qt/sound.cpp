@@ -1,8 +1,10 @@
 // The host's sound: the sound module is loaded at the first explosion, from the program's own
-// library folder, and asked for an output. Without the module, or without a sound server, the
-// explosion runs on in silence.
+// library folder, and the core's bang player plays on the server it offers. Without the module,
+// or without a sound server, the explosion runs on in silence.
 #include "platform/qt/sound.h"
 #include "platform/qt/host.h"
+
+#include "effects/bang_player.h"
 
 #include <QCoreApplication>
 #include <QLibrary>
@@ -22,11 +24,13 @@ QString ModulePath() {
 
 void Host::LoadSound(std::string wave) {
     if (!sound_) {
-        // Kept loaded for the rest of the run: the output's code lives in it.
+        // Kept loaded for the rest of the run: the server's code lives in it.
         QLibrary module(ModulePath());
-        if (const auto create = reinterpret_cast<decltype(&pikorina_sound_output)>(
-                module.resolve(kSoundOutputSymbol))) {
-            sound_.reset(create());
+        if (const auto create = reinterpret_cast<decltype(&pikorina_sound_server)>(
+                module.resolve(kSoundServerSymbol))) {
+            if (std::shared_ptr<SoundServer> server{create()}) {
+                sound_ = std::make_unique<BangPlayer>(std::move(server));
+            }
         }
     }
     if (sound_) sound_->Load(std::move(wave));

@@ -4,22 +4,8 @@
 // libraries is loaded at start, where most runs never sound (docs/performance.md).
 #pragma once
 
-#include <string>
+#include "app/sound_server.h"
 
-namespace pikorina::qt {
-
-// Plays one wave file at a time, as Host::LoadSound and Host::PlaySound say.
-class SoundOutput {
-  public:
-    virtual ~SoundOutput() = default;
-    // Decodes the file and opens an output for its first bang; returns at once.
-    virtual void Load(std::string wave) = 0;
-    // Starts the file loaded last; false when nothing could be started.
-    virtual bool Play() = 0;
-};
-
-} // namespace pikorina::qt
-
-// The module's one export: a new output, owned by the caller; nullptr when none can be made.
-extern "C" pikorina::qt::SoundOutput* pikorina_sound_output();
-inline constexpr const char* kSoundOutputSymbol = "pikorina_sound_output";
+// The module's one export: the sound server, owned by the caller; nullptr when none can be had.
+extern "C" pikorina::SoundServer* pikorina_sound_server();
+inline constexpr const char* kSoundServerSymbol = "pikorina_sound_server";
