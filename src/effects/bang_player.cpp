@@ -102,7 +102,7 @@ struct BangPlayer::Bang {
     // Its life, in its thread: its stream made when due, the bang written when started, the
     // stream kept until let go.
     void Play(SoundServer& server, const std::shared_future<std::shared_ptr<const Wave>>& decoded) {
-        std::unique_ptr<SoundStream> stream;
+        SoundStream stream;
         std::unique_lock lock(mutex); // let go before the stream
         Sleep(lock, &Bang::connectAt);
         if (Steady::now() >= letGoBy) return;
@@ -121,7 +121,7 @@ struct BangPlayer::Bang {
         const std::size_t step = BytesFor(*wave, kWrite);
         for (std::size_t at = 0; at < samples.size() && Steady::now() < letGoBy; at += step) {
             lock.unlock();
-            const bool written = stream->Write(samples.substr(at, step));
+            const bool written = stream(samples.substr(at, step));
             lock.lock();
             if (!written) return;
         }

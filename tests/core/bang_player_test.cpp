@@ -20,27 +20,25 @@ struct FakeServer final : SoundServer {
     std::condition_variable changed;
     std::vector<std::string> played; // streams let go after something was written to them
 
-    struct Stream final : SoundStream {
-        explicit Stream(FakeServer& server) : server(server) {}
-        ~Stream() override {
-            const std::lock_guard lock(server.mutex);
-            if (!given.empty()) server.played.push_back(given);
-            server.changed.notify_all();
-        }
-        bool Write(std::string_view samples) override {
-            given += samples;
-            return true;
-        }
-        FakeServer& server;
-        std::string given;
-    };
-
     std::unique_ptr<Wave> Decode(std::string_view file, std::size_t) override {
         if (file == "not a sound") return {};
         return std::make_unique<Wave>(Wave{1000, channels, std::string(file)});
     }
-    std::unique_ptr<SoundStream> Connect(const Wave&, std::size_t) override {
-        return std::make_unique<Stream>(*this);
+    SoundStream Connect(const Wave&, std::size_t) override {
+        // The stream's samples, kept by the server when the player lets the stream go.
+        struct Given {
+            FakeServer& server;
+            std::string samples;
+            ~Given() {
+                const std::lock_guard lock(server.mutex);
+                if (!samples.empty()) server.played.push_back(samples);
+                server.changed.notify_all();
+            }
+        };
+        return [given = std::make_shared<Given>(*this)](std::string_view samples) {
+            given->samples += samples;
+            return true;
+        };
     }
 };
 

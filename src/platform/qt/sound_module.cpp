@@ -48,18 +48,6 @@ pa_sample_spec FormatOf(const Wave& wave) {
             static_cast<std::uint8_t>(wave.channels)};
 }
 
-class Stream final : public SoundStream {
-  public:
-    explicit Stream(pa_simple* stream) : stream_(stream, pa_simple_free) {}
-    bool Write(std::string_view samples) override {
-        int error = 0;
-        return pa_simple_write(stream_.get(), samples.data(), samples.size(), &error) >= 0;
-    }
-
-  private:
-    std::unique_ptr<pa_simple, void (*)(pa_simple*)> stream_;
-};
-
 class Server final : public SoundServer {
   public:
     std::unique_ptr<Wave> Decode(std::string_view file, std::size_t longest) override {
@@ -88,7 +76,7 @@ class Server final : public SoundServer {
         return wave;
     }
 
-    std::unique_ptr<SoundStream> Connect(const Wave& wave, std::size_t buffered) override {
+    SoundStream Connect(const Wave& wave, std::size_t buffered) override {
         const pa_sample_spec format = FormatOf(wave);
         // The channels go where Windows puts those of a wave file that does not say: front left
         // and right, centre, bass, back left and right, and so on.
@@ -97,10 +85,14 @@ class Server final : public SoundServer {
         constexpr auto kAny = std::numeric_limits<std::uint32_t>::max();
         const pa_buffer_attr buffer{kAny, static_cast<std::uint32_t>(buffered), kAny, kAny, kAny};
         int error = 0;
-        pa_simple* stream = pa_simple_new(nullptr, "pikorina", PA_STREAM_PLAYBACK, nullptr,
+        pa_simple* opened = pa_simple_new(nullptr, "pikorina", PA_STREAM_PLAYBACK, nullptr,
                                           "Don.wav", &format, &map, &buffer, &error);
-        if (!stream) return {};
-        return std::make_unique<Stream>(stream);
+        if (!opened) return {};
+        const std::shared_ptr<pa_simple> stream(opened, pa_simple_free); // freed by the last copy
+        return [stream](std::string_view samples) {
+            int error = 0;
+            return pa_simple_write(stream.get(), samples.data(), samples.size(), &error) >= 0;
+        };
     }
 };
 
