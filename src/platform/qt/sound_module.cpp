@@ -43,11 +43,6 @@ int InMemory(std::string_view bytes) {
     return file;
 }
 
-pa_sample_spec FormatOf(const Wave& wave) {
-    return {PA_SAMPLE_S16NE, static_cast<std::uint32_t>(wave.rate),
-            static_cast<std::uint8_t>(wave.channels)};
-}
-
 class Server final : public SoundServer {
   public:
     std::unique_ptr<Wave> Decode(std::string_view file, std::size_t longest) override {
@@ -62,8 +57,8 @@ class Server final : public SoundServer {
             return {};
         }
         auto wave = std::make_unique<Wave>(Wave{info.samplerate, info.channels, {}});
-        // Float samples are read as they are unless told: 0.5 would become 0, not half of full
-        // scale.
+        // Float samples are read as they are unless told: 0.5 would become 0, not half of the
+        // full scale.
         sf_command(sound.get(), SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
         constexpr sf_count_t kFrames = 4096;
         std::vector<short> chunk(static_cast<std::size_t>(kFrames * info.channels));
@@ -77,7 +72,8 @@ class Server final : public SoundServer {
     }
 
     SoundStream Connect(const Wave& wave, std::size_t buffered) override {
-        const pa_sample_spec format = FormatOf(wave);
+        const pa_sample_spec format{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(wave.rate),
+                                    static_cast<std::uint8_t>(wave.channels)};
         // The channels go where Windows puts those of a wave file that does not say: front left
         // and right, centre, bass, back left and right, and so on.
         pa_channel_map map{};
