@@ -4,7 +4,7 @@
 // libraries is loaded at start, where most runs never sound (docs/performance.md).
 #pragma once
 
-#include "effects/bang_player.h"
+#include "app/sound_server.h"
 
 // The module's one export: the sound server, owned by the caller; nullptr when none can be had.
 extern "C" pikorina::SoundServer* pikorina_sound_server();
