@@ -1420,14 +1420,15 @@ def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
         # The reference played at the same moment as each bang: where it dropped out too, the
         # machine stalled both, and the bang is not judged by its likeness.
         same_time = played if len(played) == len(heard) else [None] * len(heard)
-        bad = [(round(b.start / sound.RATE, 3), round(b.similarity, 3), round(b.worst, 3),
-                [(ms(w), ms(n)) for w, n in b.gaps]) for b, p in zip(heard, same_time)
+        bad = [(round(b.start / sound.RATE, 3), round(b.similarity, 3),
+                [round(v, 3) for v in b.levels], [(ms(w), ms(n)) for w, n in b.gaps])
+               for b, p in zip(heard, same_time)
                if (b.similarity < 0.95 or b.worst < 0.5 or b.longest_gap() > allowed)
                and not (p and p.gaps)]
         if bad:
             raise Failure(
-                f"unlike the file (second of the recording, similarity and loudness of the worst "
-                f"tenth apart from its gaps, its gaps: where and how long in ms): {bad}; the "
+                f"unlike the file (second of the recording, similarity and loudness of each tenth "
+                f"apart from its gaps, its gaps: where and how long in ms): {bad}; the "
                 f"platform's player's gaps: {[[(ms(w), ms(n)) for w, n in b.gaps] for b in played]}")
     t.check(SOUND_CHECKS[1], whole)
 

@@ -59,8 +59,8 @@ class Bang:
     recording smears a gap's edges): wherever it matches best. `gaps`: (where, how long) in
     samples from the start;
     `similarity`: cosine similarity with ref of all the rest; `worst`: how far the loudness of
-    ref's tenths strays, as heard: 1 as loud, 0.5 half or twice, 0 a part missing; `end`: where
-    ref's last sample was heard."""
+    ref's tenths strays, as heard: 1 as loud, 0.5 half or twice, 0 a part missing (`levels`: each
+    tenth's, heard against meant); `end`: where ref's last sample was heard."""
 
     def __init__(self, x, start, stop, ref):
         self.start, self.gaps, shift = start, [], 0
@@ -92,11 +92,8 @@ class Bang:
             i += n
         self.end = i
         self.similarity = ab / (aa * bb) ** 0.5 if aa and bb else 0.0
-        self.worst = 1.0
-        for h, m in zip(heard, meant):
-            if m:
-                level = (h / m) ** 0.5
-                self.worst = min(self.worst, level, 1 / level if level else 0)
+        self.levels = [(h / m) ** 0.5 for h, m in zip(heard, meant) if m]
+        self.worst = min([1.0] + [min(v, 1 / v if v else 0) for v in self.levels])
 
     def longest_gap(self):
         return max((n for _, n in self.gaps), default=0)
