@@ -295,7 +295,9 @@ class Instance:
         while not self.starts(tag):
             if time.monotonic() > deadline:
                 raise Failure(f"marker-prog was not started with tag {tag!r} within "
-                              f"{timeout:.0f} s (started: {self.marks_started() or 'nothing'})")
+                              f"{timeout:.0f} s (started: {self.marks_started() or 'nothing'}; "
+                              f"windows shown: {desktop.shown_titles()}; the program's output: "
+                              f"{self.output() or 'none'})")
             time.sleep(0.05)
         time.sleep(0.3)
         starts = self.starts(tag)

@@ -258,6 +258,14 @@ def windows_titled(title):
     return [int(w) for w in out.split()]
 
 
+def shown_titles():
+    """The titles of every mapped window, for saying what was on the screen at a failure."""
+    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "."],
+                         capture_output=True, text=True).stdout
+    return sorted({subprocess.run(["xdotool", "getwindowname", w], capture_output=True,
+                                  text=True).stdout.strip() for w in out.split()} - {""})
+
+
 def wait_window(title, timeout=15.0, alive=None):
     """Waits for a mapped window with exactly this title. `alive`, when given, is asked between
     polls whether the program is still running, so that a program that died fails at once."""
