@@ -154,8 +154,8 @@ BangPlayer::~BangPlayer() {
 void BangPlayer::Load(std::string file) {
     if (ready_) ready_->LetGoBy(Steady::now());
     ready_.reset();
-    loaded_ = !file.empty();
-    if (!loaded_) return;
+    decoded_ = {}; // nothing to play until a file is loaded
+    if (file.empty()) return;
     std::promise<std::shared_ptr<const Wave>> wave;
     decoded_ = wave.get_future().share();
     Spawn([wave = std::move(wave), file = std::move(file), server = server_]() mutable {
@@ -167,7 +167,7 @@ void BangPlayer::Load(std::string file) {
 // A stream made for the bang is used when it is open; otherwise (bangs faster than one in half a
 // second, or the server went away) one is made for the bang at once.
 bool BangPlayer::Play() {
-    if (!loaded_) return false;
+    if (!decoded_.valid()) return false;
     const Time now = Steady::now();
     std::erase_if(playing_, [](const auto& bang) { return bang->Ended(); });
     for (const auto& bang : playing_)

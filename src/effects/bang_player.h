@@ -43,7 +43,6 @@ class BangPlayer {
     const std::shared_ptr<SoundServer> server_;
     const std::shared_ptr<Threads> threads_;
     std::shared_future<std::shared_ptr<const Wave>> decoded_;
-    bool loaded_ = false;
     std::shared_ptr<Bang> ready_;                // made for the next bang
     std::vector<std::shared_ptr<Bang>> playing_; // started, oldest first
 };
