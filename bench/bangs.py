@@ -26,7 +26,7 @@ import artwork  # noqa: E402
 import sound  # noqa: E402
 from sound_server import RATE, Server  # noqa: E402
 
-LATENCY_MS = 200  # what the program's output asks for (src/effects/bang_player.cpp)
+LATENCY_MS = 200  # what the program's output asks for (src/platform/qt/sound_module.cpp)
 
 
 class Recording:

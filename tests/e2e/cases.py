@@ -1287,6 +1287,10 @@ WAVE_ENCODINGS = [
                             windows_plays=False)),
     ("64-bit float", dict(options=["-e", "floating-point", "-b", "64"], windows_plays=False)),
     ("extensible, 24-bit stereo 48 kHz", dict(options=["-b", "24", "-c", "2", "-r", "48000"])),
+    # Longer than the second between bangs: each cuts the one before short, the last plays out.
+    ("3 s, the bang and a quiet tone, 16-bit stereo 48 kHz",
+     dict(options=["--combine", "mix", "|sox -n -r 22050 -p synth 3 sine 440 vol 0.015",
+                   "-b", "16", "-c", "2", "-r", "48000"])),
 ]
 # And those whose sound under Wine is Wine's own: its PlaySound plays 8-bit and mu-law through
 # outputs of that format, which the server fills with an offset when they run dry, and loads
@@ -1431,6 +1435,66 @@ def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
                 f"apart from its gaps, its gaps: where and how long in ms): {bad}; the "
                 f"platform's player's gaps: {[[(ms(w), ms(n)) for w, n in b.gaps] for b in played]}")
     t.check(SOUND_CHECKS[1], whole)
+
+
+THREAD_CHECKS = ["while the bangs play, at most two threads more than before the first click",
+                 "once the last bang has played, the sound's stream is let go and nothing of "
+                 "the sound wakes"]
+
+
+def threads(pid):
+    """The program's threads: id -> how often each has been switched to so far."""
+    found = {}
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/status") as f:
+                found[tid] = sum(int(v.split()[1]) for v in f if "ctxt_switches:" in v)
+        except OSError:  # it ended meanwhile
+            pass
+    return found
+
+
+@group("sound: the program's threads", THREAD_CHECKS,
+       when=lambda s: s.program.name == "linux" and s.display.label == "no window manager")
+def sound_threads(t):
+    server, most, playing = sound.server(tempfile.mkdtemp(dir=t.session.root)), [0], [True]
+    try:
+        app = t.start(LAUNCH_LIST, env=server.env)
+        wid = app.wait_main()
+        pid, before = app.proc.pid, threads(app.proc.pid)
+
+        def count():
+            while playing[0]:
+                most[0] = max(most[0], len(threads(pid)))
+                time.sleep(0.01)
+        counter = threading.Thread(target=count)
+        counter.start()
+        try:
+            for _ in range(2):
+                explode(wid)
+        finally:
+            playing[0] = False
+            counter.join()
+        t.check(THREAD_CHECKS[0], lambda: most[0] <= len(before) + 2 or fail(
+            f"{most[0]} threads, {len(before)} before the first click"))
+
+        def quiet():
+            deadline = time.monotonic() + 15
+            while len(now := threads(pid)) > len(before) + 1:
+                if time.monotonic() > deadline:
+                    raise Failure(f"{len(now)} threads 15 s after the explosions, "
+                                  f"{len(before)} before")
+                time.sleep(0.1)
+            # The program's own threads wake for what it does; the sound's stay asleep.
+            desktop.key("Return")
+            expect_args(app, "first", expected_args(t, "first"))
+            woke = {tid: n - now[tid] for tid, n in threads(pid).items()
+                    if tid in now and tid not in before and n != now[tid]}
+            if woke:
+                raise Failure(f"the sound's threads woke (thread: times) during a launch: {woke}")
+        t.check(THREAD_CHECKS[1], quiet)
+    finally:
+        server.close()
 
 
 def ms(samples):

@@ -365,7 +365,8 @@ class SoundServer {
     bool ready_ = false;
 };
 
-// Every bang a stream of its own, made and let go while others play; the server replaced twice
+// Bangs faster than any plays out, each cutting short the one before on the same stream; the
+// host made anew, with the stream and its thread, after every round; the server replaced twice
 // while bangs play, and the sound back with the new one. Qt 6.4's output called back into an
 // output already deleted (a crash seen once in some eighty explosions), and waited without end
 // for a stream the dying server dropped (the sound off for good, then an abort at exit); the

@@ -2,7 +2,7 @@
 // sound each have a file of their own.
 #include "platform/qt/host.h"
 
-#include "effects/bang_player.h"
+#include "platform/qt/sound.h"
 
 #include <QCoreApplication>
 #include <QTime>

@@ -8,11 +8,9 @@
 
 #include <memory>
 
-namespace pikorina {
-class BangPlayer;
-}
-
 namespace pikorina::qt {
+
+class Sound;
 
 class Host final : public pikorina::Host {
   public:
@@ -36,7 +34,7 @@ class Host final : public pikorina::Host {
 
   private:
     QString appPath_;
-    std::unique_ptr<BangPlayer> sound_; // once the module is loaded
+    std::unique_ptr<Sound> sound_; // once the module is loaded
 };
 
 } // namespace pikorina::qt

@@ -1,10 +1,8 @@
 // The host's sound: the sound module is loaded at the first explosion, from the program's own
-// library folder, and the core's bang player plays on the server it offers. Without the module,
-// or without a sound server, the explosion runs on in silence.
+// library folder, and plays the bangs. Without the module, or without a sound server, the
+// explosion runs on in silence.
 #include "platform/qt/sound.h"
 #include "platform/qt/host.h"
-
-#include "effects/bang_player.h"
 
 #include <QCoreApplication>
 #include <QLibrary>
@@ -26,11 +24,9 @@ void Host::LoadSound(std::string wave) {
     if (!sound_) {
         // Kept loaded for the rest of the run: the server's code lives in it.
         QLibrary module(ModulePath());
-        if (const auto create = reinterpret_cast<decltype(&pikorina_sound_server)>(
-                module.resolve(kSoundServerSymbol))) {
-            if (std::shared_ptr<SoundServer> server{create()}) {
-                sound_ = std::make_unique<BangPlayer>(std::move(server));
-            }
+        if (const auto create =
+                reinterpret_cast<decltype(&pikorina_sound)>(module.resolve(kSoundSymbol))) {
+            sound_.reset(create());
         }
     }
     if (sound_) sound_->Load(std::move(wave));

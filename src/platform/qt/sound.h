@@ -4,8 +4,22 @@
 // libraries is loaded at start, where most runs never sound (docs/performance.md).
 #pragma once
 
-#include "app/sound_server.h"
+#include <string>
 
-// The module's one export: the sound server, owned by the caller; nullptr when none can be had.
-extern "C" pikorina::SoundServer* pikorina_sound_server();
-inline constexpr const char* kSoundServerSymbol = "pikorina_sound_server";
+namespace pikorina::qt {
+
+// The host's sound (app/host.h), played as Windows' PlaySound plays a sound: a bang cuts short
+// the one still sounding and starts the file again from the top.
+class Sound {
+  public:
+    virtual ~Sound() = default;
+    virtual void Load(std::string wave) = 0;
+    // Whether the server had taken the stream the bang plays on.
+    virtual bool Play() = 0;
+};
+
+} // namespace pikorina::qt
+
+// The module's one export: the sound, owned by the caller; nullptr when none can be had.
+extern "C" pikorina::qt::Sound* pikorina_sound();
+inline constexpr const char* kSoundSymbol = "pikorina_sound";
