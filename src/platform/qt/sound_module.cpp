@@ -1,20 +1,14 @@
 // The sound module: Don.wav decoded once by libsndfile when it is loaded, and played as Windows'
 // PlaySound plays a sound: each bang starts the file from the top and cuts short the one still
-// sounding, so there is never more than one to play. The program loads the module at the first
-// explosion (sound.h says why).
+// sounding. The program loads the module at the first explosion (sound.h says why).
 //
 // One stream of the sound server's own client (PulseAudio's simple API, which PipeWire's
-// PulseAudio service takes too), kept while bangs come and let go once nothing has sounded for a
-// while: a stream that joins or leaves the server's graph makes the others there drop out for a
-// moment, and one left open wakes the program for the server's timing. One thread does it all,
-// since each of those calls may wait for the server: it decodes, connects, writes, and sleeps
-// without a timer once the stream is gone.
-//
-// Whatever Don.wav holds that libsndfile reads (PCM of any width, float, ADPCM, mu-law, A-law,
-// the extensible header; any rate up to 384 kHz, up to 32 channels) is decoded to 16-bit samples.
-// Not Qt's audio output: Qt 6.4 waits without end for a stream that the server drops while it is
-// being opened, which then held the sound for the rest of the run and aborted the program at its
-// exit, and it called back into outputs already deleted (docs/performance.md).
+// PulseAudio service takes too), kept while bangs come: a stream that joins or leaves the
+// server's graph makes the others there drop out for a moment. It is let go once nothing has
+// sounded for a while, since an open one wakes the program for the server's timing. One thread,
+// since each call may wait for the server: it decodes, connects, writes, and sleeps untimed once
+// the stream is gone. Not Qt's audio output: Qt 6.4 waited without end for a stream the server
+// dropped, and called back into outputs already deleted (docs/performance.md).
 #include "platform/qt/sound.h"
 
 #include <pulse/simple.h>
@@ -23,7 +17,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -34,26 +27,21 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
-#include <vector>
 
 namespace pikorina::qt {
 namespace {
 
-using Steady = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 // The longest bang kept, in bytes of 16-bit samples: three minutes of CD sound.
 constexpr std::size_t kLongestBang = std::size_t{32} << 20;
 // What the stream buffers: the server's cycle follows from it.
 constexpr milliseconds kLatency{200};
-// How much the server asks for at a time, and so how long a write waits before a new bang can
-// cut in.
+// What the server asks for at a time: the longest a new bang waits for a write to end.
 constexpr milliseconds kWrite{20};
-// How long the stream is kept with nothing to play: longer than the explosion's waits, so that
-// it stays from the click to the last bang.
+// How long a stream with nothing to play is kept: longer than any of the explosion's waits.
 constexpr milliseconds kKeep{2000};
-// How long the program waits at its end for the thread: a server that answers nothing must not
-// hold it.
+// How long the program's end waits for the thread.
 constexpr milliseconds kLastWait{2000};
 
 struct Wave {
@@ -69,21 +57,10 @@ std::uint32_t BytesFor(const pa_sample_spec& format, milliseconds time) {
 // The bytes in a file that lives in memory, for libsndfile to read as it reads any file; -1 when
 // none can be made.
 int InMemory(std::string_view bytes) {
-    int file = memfd_create("Don.wav", MFD_CLOEXEC);
-    while (file >= 0 && !bytes.empty()) {
-        const ssize_t written = write(file, bytes.data(), bytes.size());
-        if (written > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(written));
-        } else if (written == 0 || errno != EINTR) {
-            close(file);
-            file = -1;
-        }
-    }
-    if (file >= 0 && lseek(file, 0, SEEK_SET) != 0) {
-        close(file);
-        file = -1;
-    }
-    return file;
+    const int file = memfd_create("Don.wav", MFD_CLOEXEC);
+    if (file >= 0 && pwrite(file, bytes.data(), bytes.size(), 0) == std::ssize(bytes)) return file;
+    if (file >= 0) close(file);
+    return -1;
 }
 
 // The file's sound as the stream plays it; none when it holds nothing that the server can play.
@@ -104,16 +81,12 @@ std::optional<Wave> Decode(std::string_view file) {
     // Float samples are read as they are unless told: 0.5 would become 0, not half of the full
     // scale.
     sf_command(sound.get(), SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
-    constexpr sf_count_t kFrames = 4096;
-    std::vector<short> chunk(static_cast<std::size_t>(kFrames * info.channels));
-    sf_count_t got = 0;
-    while (wave.samples.size() < kLongestBang &&
-           (got = sf_readf_short(sound.get(), chunk.data(), kFrames)) > 0) {
-        wave.samples.append(reinterpret_cast<const char*>(chunk.data()),
-                            static_cast<std::size_t>(got * info.channels) * sizeof(short));
-    }
     const std::size_t frame = pa_frame_size(&wave.format);
-    wave.samples.resize(std::min(wave.samples.size(), kLongestBang) / frame * frame);
+    const auto frames = std::min<sf_count_t>(info.frames, kLongestBang / frame);
+    wave.samples.resize(static_cast<std::size_t>(std::max<sf_count_t>(frames, 0)) * frame);
+    const sf_count_t got =
+        sf_readf_short(sound.get(), reinterpret_cast<short*>(wave.samples.data()), frames);
+    wave.samples.resize(static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) * frame);
     if (wave.samples.empty()) return {};
     // Silence after the bang, as much as the stream buffers: a short bang still fills what the
     // server waits for before it starts, and the last of any is played before the stream runs
@@ -142,16 +115,13 @@ Stream Connect(const Wave& wave) {
 struct Shared {
     std::mutex mutex;
     std::condition_variable changed;
-    std::string file;   // the bytes loaded last
-    bool fresh = false; // and not decoded yet
-    unsigned loads = 0; // loads and bangs asked for so far
-    unsigned bangs = 0;
-    bool open = false; // a stream the server took, for the file loaded
-    bool quit = false;
-    bool ended = false; // the thread is done
+    std::string file;              // the bytes loaded last
+    bool fresh = false;            // and not decoded yet
+    unsigned loads = 0, bangs = 0; // asked for so far
+    bool open = false;             // a stream the server took, for the file loaded
+    bool quit = false, ended = false;
 };
 
-// The sound's thread.
 void Run(const std::shared_ptr<Shared>& shared) {
     Shared& s = *shared;
     std::optional<Wave> wave;
@@ -169,22 +139,21 @@ void Run(const std::shared_ptr<Shared>& shared) {
     const auto asked = [&] { return cut() || loads != s.loads; };
     const auto connect = [&] {
         if (!stream && wave) unlocked([&] { stream = Connect(*wave); });
-        s.open = stream && !s.fresh;
+        return s.open = stream && !s.fresh;
     };
     const auto letGo = [&] {
         unlocked([&] { stream.reset(); });
         s.open = false;
     };
-    // The bang, from the top, after what the server still holds of the last; false when the
-    // stream failed.
+    // The bang from the top, after dropping what the server still holds of the last; false
+    // when the stream failed.
     const auto bang = [&] {
         int error = 0;
         bool ok = true;
         unlocked([&] { ok = pa_simple_flush(stream.get(), &error) >= 0; });
-        const std::string_view samples = wave->samples;
         const std::size_t step = BytesFor(wave->format, kWrite);
-        for (std::size_t at = 0; ok && at < samples.size() && !cut(); at += step) {
-            const std::string_view part = samples.substr(at, step);
+        for (std::size_t at = 0; ok && at < wave->samples.size() && !cut(); at += step) {
+            const std::string_view part = std::string_view(wave->samples).substr(at, step);
             unlocked(
                 [&] { ok = pa_simple_write(stream.get(), part.data(), part.size(), &error) >= 0; });
         }
@@ -200,18 +169,14 @@ void Run(const std::shared_ptr<Shared>& shared) {
                 wave = Decode(file);
             });
         } else if (loads != s.loads) {
-            // Made at the click, so that the first bang starts on time.
-            loads = s.loads;
+            loads = s.loads; // made at the click, so that the first bang starts on time
             connect();
         } else if (bangs != s.bangs) {
             bangs = s.bangs;
             // A stream that fails (the server went away, or was restarted) is made anew, once,
             // for the same bang.
-            for (int tries = 0; tries < 2 && wave && !s.quit; ++tries) {
-                connect();
-                if (!stream || bang()) break;
+            for (int tries = 0; tries < 2 && connect() && !bang(); ++tries)
                 letGo();
-            }
         } else if (!stream) {
             s.changed.wait(lock);
         } else if (!s.changed.wait_for(lock, kKeep, asked)) {
@@ -225,24 +190,15 @@ void Run(const std::shared_ptr<Shared>& shared) {
 
 class Player final : public Sound {
   public:
-    Player() : shared_(std::make_shared<Shared>()) {
-        try {
-            thread_ = std::thread(Run, shared_);
-        } catch (const std::system_error&) { // no thread, no sound
-        }
-    }
-
     ~Player() override {
         std::unique_lock lock(shared_->mutex);
         shared_->quit = true;
         shared_->changed.notify_all();
-        if (!thread_.joinable()) return;
-        if (shared_->changed.wait_for(lock, kLastWait, [this] { return shared_->ended; })) {
-            lock.unlock();
-            thread_.join();
-        } else {
-            thread_.detach(); // it holds what it shares, and ends when the server lets it
-        }
+        // A server that answers nothing must not hold the end: the thread then ends on its own.
+        const bool ended =
+            shared_->changed.wait_for(lock, kLastWait, [this] { return shared_->ended; });
+        lock.unlock();
+        ended ? thread_.join() : thread_.detach();
     }
 
     void Load(std::string wave) override {
@@ -260,17 +216,21 @@ class Player final : public Sound {
         const std::lock_guard lock(shared_->mutex);
         ++shared_->bangs;
         shared_->changed.notify_all();
-        return shared_->open && thread_.joinable();
+        return shared_->open;
     }
 
   private:
-    const std::shared_ptr<Shared> shared_;
-    std::thread thread_;
+    const std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
+    std::thread thread_{Run, shared_};
 };
 
 } // namespace
 } // namespace pikorina::qt
 
 pikorina::qt::Sound* pikorina_sound() {
-    return new pikorina::qt::Player;
+    try {
+        return new pikorina::qt::Player;
+    } catch (const std::system_error&) { // no thread to be had: no sound
+        return nullptr;
+    }
 }
