@@ -1289,7 +1289,7 @@ WAVE_ENCODINGS = [
     ("extensible, 24-bit stereo 48 kHz", dict(options=["-b", "24", "-c", "2", "-r", "48000"])),
     # Longer than the second between bangs: each cuts the one before short, the last plays out.
     ("3 s, the bang and a quiet tone, 16-bit stereo 48 kHz",
-     dict(options=["--combine", "mix", "|sox -n -r 22050 -p synth 3 sine 440 vol 0.015",
+     dict(options=["--combine", "mix", "|sox -n -r 22050 -p synth 3 sine 110 vol 0.015",
                    "-b", "16", "-c", "2", "-r", "48000"])),
 ]
 # And those whose sound under Wine is Wine's own: its PlaySound plays 8-bit and mu-law through
