@@ -7,8 +7,14 @@ appeared), every check it had not reached is reported as failed with that reason
 hides others and the count of checks is the same in every run. A program that crashed is named
 as such ("crashed: pikorina (SIGSEGV)") in the failures it caused, also when the group saw only
 a window gone, and in CRASHES for the suite's last lines.
+
+A group whose checks failed may be run once more (`run_again`), alone, in a new session: its
+checks follow its own earlier steps, so the whole group runs again, and only the checks that had
+failed are reported from it. A group whose program crashed or had a sanitizer report is not
+(`Run.again`): that is the program's fault however the second run goes.
 """
 
+import re
 import time
 import traceback
 
@@ -16,6 +22,8 @@ from desktop import Failure
 
 GROUPS = []
 CRASHES = []  # "pikorina (SIGSEGV) in GROUP", once for each crashed program
+# What the sanitizers write when they find a fault (AddressSanitizer, UndefinedBehaviorSanitizer).
+SANITIZER_REPORT = re.compile(rb"==\d+==(ERROR|WARNING): \w*Sanitizer|: runtime error: ")
 
 
 class Group:
@@ -47,7 +55,8 @@ class Run:
     """What a group's function gets: the session, and `check` to record its checks."""
 
     def __init__(self, session, grp, report):
-        self.session, self.group, self.report = session, grp, report
+        self.session, self.group, self._report = session, grp, report
+        self.failed = {}  # full name -> message, of the checks that failed
         self.done = set()
         self.instances = []
         self.crashes = {}  # instance -> how it crashed
@@ -60,6 +69,27 @@ class Run:
                 self.crashes[inst] = how
                 CRASHES.append(f"{how} in {self.group.name}")
         return "crashed: " + ", ".join(self.crashes.values()) if self.crashes else None
+
+    def report(self, name, ok, message):
+        if not ok:
+            self.failed[name] = message
+        self._report(name, ok, message)
+
+    def sanitizer_report(self):
+        """Whether a program of the group wrote a sanitizer's report."""
+        for inst in self.instances:
+            try:
+                with open(inst.log, "rb") as f:
+                    if SANITIZER_REPORT.search(f.read()):
+                        return True
+            except OSError:
+                pass
+        return False
+
+    @property
+    def again(self):
+        """Whether the group may be run once more: it failed, by no crash or sanitizer report."""
+        return bool(self.failed) and not self.crashes and not self.sanitizer_report()
 
     def full_name(self, check):
         return f"{self.group.name}: {check}"
@@ -96,30 +126,55 @@ class Run:
 
 
 def run_groups(session, report, selected=None):
+    """Runs the groups that apply to the session; the runs of those that may be run again."""
+    failed = []
     for grp in GROUPS:
         if grp.when is not None and not grp.when(session):
             continue
         if selected and not any(s in grp.name for s in selected):
             continue
-        run = Run(session, grp, report)
-        reason = None
-        started = time.monotonic()
-        try:
-            grp.fn(run, **grp.params)
-        except (Failure, AssertionError) as e:
-            reason = run.because(str(e))
-        except Exception as e:
-            reason = run.because(f"{type(e).__name__}: {e}\n" + traceback.format_exc(limit=-3))
-        finally:
-            # (before the programs are ended: a crash after the last check counts too)
-            if reason is None and (crash := run.crash()):
-                reason = crash
-            for inst in run.instances:
-                inst.stop()
-        missing = [name for name in grp.checks if name not in run.done]
-        for name in missing:
-            report(run.full_name(name), False,
+        run = run_group(session, grp, report)
+        if run.again:
+            failed.append(run)
+    return failed
+
+
+def run_again(session, first, report):
+    """Runs a failed group once more in `session`, a new one of the same desktop and program,
+    and reports only the checks that failed in `first`, each as it went now (a failure after
+    the checks that does not come again passes)."""
+    def only_failed(name, ok, message):
+        if name in first.failed and name not in seen:
+            seen.add(name)
+            report(name, ok, message)
+    seen = set()
+    run = run_group(session, first.group, only_failed)
+    for name in first.failed.keys() - seen:
+        report(name, True, "")
+    return run
+
+
+def run_group(session, grp, report):
+    run = Run(session, grp, report)
+    reason = None
+    started = time.monotonic()
+    try:
+        grp.fn(run, **grp.params)
+    except (Failure, AssertionError) as e:
+        reason = run.because(str(e))
+    except Exception as e:
+        reason = run.because(f"{type(e).__name__}: {e}\n" + traceback.format_exc(limit=-3))
+    finally:
+        # (before the programs are ended: a crash after the last check counts too)
+        if reason is None and (crash := run.crash()):
+            reason = crash
+        for inst in run.instances:
+            inst.stop()
+    missing = [name for name in grp.checks if name not in run.done]
+    for name in missing:
+        run.report(run.full_name(name), False,
                    f"not checked: {reason or 'the group ended without running this check'}")
-        if reason is not None and not missing:
-            report(f"{grp.name} (after its checks)", False, reason)
-        session.timings.append((grp.name, time.monotonic() - started))
+    if reason is not None and not missing:
+        run.report(f"{grp.name} (after its checks)", False, reason)
+    session.timings.append((grp.name, time.monotonic() - started))
+    return run
