@@ -1397,6 +1397,17 @@ def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
             runs.append([b])
     seconds = [[round(b.start / sound.RATE, 3) for b in run] for run in runs]
     plays = windows_plays or t.session.program.name != "windows"
+    recordings = (f"the recordings: {folder}/rec.raw and ref.raw (16-bit stereo, {sound.RATE} Hz), "
+                  f"kept with --keep")
+
+    def described(b):
+        """Where a bang was found against where it was due, and how it differs from the file."""
+        at = b.start / sound.RATE
+        before = [p for p in heard if 0 < b.start - p.start < 1.5 * sound.RATE]
+        due = f", due at {before[-1].start / sound.RATE + 1:.3f}" if before else ""
+        cut = f", stopped at {b.cut / sound.RATE:.3f} by the next" if b.cut else ""
+        return (f"at {at:.3f} s{due}{cut}: like the file {b.similarity:.3f}, tenths "
+                f"{[round(v, 3) for v in b.levels]}, gaps {[(ms(w), ms(n)) for w, n in b.gaps]}")
 
     def three():
         # The bangs at the three waits' ends, a second apart give or take what a busy machine
@@ -1405,11 +1416,14 @@ def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
         # is half a second or more off. How late a bang starts is a figure for bench/bangs.py.
         app.expect_running("after the explosions")
         if len(runs) != (explosions if plays else 0) or any(
-                len(r) != 3 or any(abs(q - p - 1) > 0.3 for p, q in zip(r, r[1:]))
+                len(r) != 3 or any(abs(q - p - 1) > sound.LATE / sound.RATE
+                                   for p, q in zip(r, r[1:]))
                 for r in seconds):
-            raise Failure(f"sounds heard at these seconds of the recording: {seconds}")
+            raise Failure(f"sounds heard at these seconds of the recording: {seconds}; "
+                          f"{recordings}")
         if (loudest := sound.other_sound(recorded["rec"], heard)) > 32768 // 100:
-            raise Failure(f"a sound of {loudest / 32768:.1%} of full scale outside the bangs")
+            raise Failure(f"a sound of {loudest / 32768:.1%} of full scale outside the bangs; "
+                          f"{recordings}")
     t.check(SOUND_CHECKS[0], three)
 
     def whole():
@@ -1420,16 +1434,15 @@ def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
         # The reference played at the same moment as each bang: where it dropped out too, the
         # machine stalled both, and the bang is not judged by its likeness.
         same_time = played if len(played) == len(heard) else [None] * len(heard)
-        bad = [(round(b.start / sound.RATE, 3), round(b.similarity, 3),
-                [round(v, 3) for v in b.levels], [(ms(w), ms(n)) for w, n in b.gaps])
-               for b, p in zip(heard, same_time)
+        bad = [described(b) for b, p in zip(heard, same_time)
                if (b.similarity < 0.95 or b.worst < 0.5 or b.longest_gap() > allowed)
                and not (p and p.gaps)]
         if bad:
+            theirs = [[(ms(w), ms(n)) for w, n in b.gaps] for b in played]
             raise Failure(
-                f"unlike the file (second of the recording, similarity and loudness of each tenth "
-                f"apart from its gaps, its gaps: where and how long in ms): {bad}; the "
-                f"platform's player's gaps: {[[(ms(w), ms(n)) for w, n in b.gaps] for b in played]}")
+                f"unlike the file (seconds of the recording; the loudness of each tenth apart "
+                f"from the gaps; the gaps, where and how long in ms): {'; '.join(bad)}; the "
+                f"platform's player's gaps: {theirs}; {recordings}")
     t.check(SOUND_CHECKS[1], whole)
 
 
