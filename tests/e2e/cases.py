@@ -1366,11 +1366,12 @@ def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
     # to any sound, not for a decoder.
     subprocess.run(["sox", wav, "-e", "signed", "-b", "16", plain], check=True)
     server, timers = sound.server(folder), []
+    latency = sound.WINE_LATENCY_MS if t.session.program.name == "windows" else sound.LATENCY_MS
 
-    def reference(click):  # the platform's player, at each wait's end
+    def reference(click):  # the platform's player, at each wait's end, at our output's latency
         for second in (0.9, 1.9, 2.9):
             timers.append(threading.Timer(click + second - time.time(), server.play,
-                                          (plain, sound.LATENCY_MS)))
+                                          (plain, latency)))
             timers[-1].start()
     try:
         app = t.start(LAUNCH_LIST, sound=False, env=server.env)
