@@ -156,6 +156,24 @@ class WindowsProgram:
                            check=True)
         shutil.copy2(dll, path)
 
+    def player(self):
+        """wine_player.c, built the first time."""
+        exe = os.path.join(self.workdir, "wine_player.exe")
+        if not os.path.exists(exe):
+            source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine_player.c")
+            subprocess.run(["x86_64-w64-mingw32-gcc", "-municode", "-mwindows", "-O2", "-static",
+                            "-o", exe, source, "-lwinmm"], check=True)
+        return exe
+
+    def play(self, wav, moments, env):
+        """Starts the player on wav, in this prefix, with these variables on top: it plays it
+        with Wine's PlaySound at each moment (time.time() seconds) written to the file
+        `moments` as a line, until a line "end"."""
+        drive = lambda path: "Z:" + path.replace("/", "\\")  # the whole file system
+        return desktop.spawn(["wine", self.player(), drive(wav), drive(moments)],
+                             env={**self.environment(None), **env}, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def write_marker(self, folder):
         # Beside the launcher: CreateProcess looks in the launcher's own folder first.
         shutil.copy2(self.marker, folder)

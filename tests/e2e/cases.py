@@ -1365,28 +1365,44 @@ def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
     # The reference plays the file decoded, as 16-bit PCM: it stands for what the machine does
     # to any sound, not for a decoder.
     subprocess.run(["sox", wav, "-e", "signed", "-b", "16", plain], check=True)
-    server, timers = sound.server(folder), []
-    latency = sound.WINE_LATENCY_MS if t.session.program.name == "windows" else sound.LATENCY_MS
+    server, timers, program = sound.server(folder), [], t.session.program
+    # On Windows the platform's player is Wine's own PlaySound, played as the program plays
+    # (wine_player.c): its output asks the server for 25-30 ms, and under load ran dry where
+    # paplay's 200 ms never did. It is started before the first click and told each moment.
+    moments, player = os.path.join(folder, "moments"), None
 
-    def reference(click):  # the platform's player, at each wait's end, at our output's latency
-        for second in (0.9, 1.9, 2.9):
-            timers.append(threading.Timer(click + second - time.time(), server.play,
-                                          (plain, latency)))
+    def reference(click):  # the platform's player, at each wait's end
+        at = [click + second for second in (0.9, 1.9, 2.9)]
+        if player:
+            with open(moments, "a") as f:
+                f.write("".join(f"{moment:.3f}\n" for moment in at))
+            return
+        for moment in at:
+            timers.append(threading.Timer(moment - time.time(), server.play,
+                                          (plain, sound.LATENCY_MS)))
             timers[-1].start()
     try:
         app = t.start(LAUNCH_LIST, sound=False, env=server.env)
         shutil.copy(wav, app.folder)  # read at the click
         wid = app.wait_main()
+        if program.name == "windows":
+            player = program.play(plain, moments, {**server.env, "PULSE_SINK": "ref"})
         server.record()
         for _ in range(explosions):
             explode(wid, reference)
         for timer in timers:
             timer.join()
+        if player:
+            with open(moments, "a") as f:
+                f.write("end\n")
+            player.wait(30)
         time.sleep(1)  # anything after the last explosion is heard too
         recorded = server.samples()
     finally:
         for timer in timers:
             timer.cancel()
+        if player:
+            desktop.end(player)
         server.close()
     ref = sound.decoded(wav)
     heard, played = sound.bangs(recorded["rec"], ref), sound.bangs(recorded["ref"], ref)

@@ -11,10 +11,6 @@ from sound_server import RATE, Server
 
 # The buffer the Linux program's output asks for; the platform's player is asked for the same.
 LATENCY_MS = 200
-# And what Wine's PlaySound asks the server for, which the Windows program cannot change: three
-# periods of 10 ms (WINEDEBUG=+pulse: tlength 1106-1326 bytes at 44,100 bytes a second). A busy
-# machine starves so small a buffer now and then, any program's alike.
-WINE_LATENCY_MS = 30
 # A gap this long is one cycle of the server (1,024 frames at 48 kHz, PipeWire's default), which
 # a busy machine may drop in any stream: ours are judged beyond the reference's longest by more.
 CYCLE = RATE * 21 // 1000
