@@ -332,7 +332,7 @@ class Instance:
                 raise Failure(f"marker-prog was not started with tag {tag!r} within "
                               f"{timeout:.0f} s (started: {self.marks_started() or 'nothing'}; "
                               f"windows shown: {desktop.shown_titles()}; the keyboard focus "
-                              f"on window {desktop.focused_window()}, the launcher's is "
+                              f"is on window {desktop.focused_window()}, the launcher is "
                               f"{int(self.main) if self.main is not None else None}; the "
                               f"program's output: {self.output() or 'none'})")
             time.sleep(0.05)
