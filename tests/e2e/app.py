@@ -156,6 +156,24 @@ class WindowsProgram:
                            check=True)
         shutil.copy2(dll, path)
 
+    def player(self):
+        """wine_player.c, built the first time."""
+        exe = os.path.join(self.workdir, "wine_player.exe")
+        if not os.path.exists(exe):
+            source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine_player.c")
+            subprocess.run(["x86_64-w64-mingw32-gcc", "-municode", "-mwindows", "-O2", "-static",
+                            "-o", exe, source, "-lwinmm"], check=True)
+        return exe
+
+    def play(self, wav, moments, env):
+        """Starts the player on wav, in this prefix, with these variables on top: it plays it
+        with Wine's PlaySound at each moment (time.time() seconds) written to the file
+        `moments` as a line, until a line "end"."""
+        drive = lambda path: "Z:" + path.replace("/", "\\")  # the whole file system
+        return desktop.spawn(["wine", self.player(), drive(wav), drive(moments)],
+                             env={**self.environment(None), **env}, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def write_marker(self, folder):
         # Beside the launcher: CreateProcess looks in the launcher's own folder first.
         shutil.copy2(self.marker, folder)
@@ -259,9 +277,26 @@ class Instance:
             ox = (info["width"] - artwork.CLIENT_W) // 2
             oy = info["height"] - artwork.CLIENT_H - ox
         self.main = desktop.Window(wid, ox, oy)
-        # Let the first paint land before anyone looks at it.
-        time.sleep(0.3)
+        self.wait_ready(timeout)
         return self.main
+
+    def wait_ready(self, timeout):
+        """Waits until the main window takes input as a user's would: it has the keyboard focus,
+        so keys typed now reach it, and its first paint has landed (two looks in a row alike),
+        so what a check reads off it is what a click will hit."""
+        deadline, before = time.monotonic() + timeout, None
+        while True:
+            focused = desktop.focused_window()
+            shot = desktop.screenshot(self.main)
+            if focused == int(self.main) and before is not None and shot.rgb == before.rgb:
+                return
+            if time.monotonic() > deadline:
+                why = "kept changing" if focused == int(self.main) else \
+                    f"never had the keyboard focus (it is on window {focused})"
+                raise Failure(f"the launcher's window {int(self.main)} {why} for {timeout:.0f} s")
+            if problem := self.problem():
+                raise Failure(f"the launcher's window came and went: {problem}")
+            before = shot
 
     def wait_box(self, title, timeout=10.0):
         wid = desktop.wait_window(title, timeout, alive=self.problem)
@@ -296,8 +331,10 @@ class Instance:
             if time.monotonic() > deadline:
                 raise Failure(f"marker-prog was not started with tag {tag!r} within "
                               f"{timeout:.0f} s (started: {self.marks_started() or 'nothing'}; "
-                              f"windows shown: {desktop.shown_titles()}; the program's output: "
-                              f"{self.output() or 'none'})")
+                              f"windows shown: {desktop.shown_titles()}; the keyboard focus "
+                              f"is on window {desktop.focused_window()}, the launcher is "
+                              f"{int(self.main) if self.main is not None else None}; the "
+                              f"program's output: {self.output() or 'none'})")
             time.sleep(0.05)
         time.sleep(0.3)
         starts = self.starts(tag)

@@ -68,9 +68,12 @@ class Display:
         # Xvfb picks a free display number itself and writes it down once it takes clients:
         # choosing one by looking for lock files races with any other suite starting a server.
         # -noreset: the server must outlive its last client, or it resets between programs.
+        # -r: no key repeats itself. Each key is typed, pressed and let go; on a busy machine
+        # the server may see the two more than the repeat delay apart (0.66 s), and a Down
+        # would have moved the selection to the end of the list.
         ready, told = os.pipe()
         xvfb = spawn(["Xvfb", "-displayfd", str(told), "-screen", "0",
-                      f"{SCREEN_W}x{SCREEN_H}x24", "-noreset", "-nolisten", "tcp"],
+                      f"{SCREEN_W}x{SCREEN_H}x24", "-noreset", "-nolisten", "tcp", "-r"],
                      pass_fds=(told,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(told)
         self.procs.append(xvfb)

@@ -15,6 +15,9 @@ LATENCY_MS = 200
 # a busy machine may drop in any stream: ours are judged beyond the reference's longest by more.
 CYCLE = RATE * 21 // 1000
 QUIET = 2  # a sample this small, in a run of a millisecond or more, is silence
+# How late a bang may be heard after its wait's end: under Wine each one opens an output of its
+# own, which under load took up to 0.3 s to start playing.
+LATE = RATE * 3 // 10
 AUDIBLE = 32768 // 100  # where the file is quieter than this, a gap is not judged
 DON = os.path.join(artwork.ASSETS, "Don.wav")
 
@@ -60,10 +63,22 @@ class Bang:
     samples from the start;
     `similarity`: cosine similarity with ref of all the rest; `worst`: how far the loudness of
     ref's tenths strays, as heard: 1 as loud, 0.5 half or twice, 0 a part missing (`levels`: each
-    tenth's, heard against meant); `end`: where ref's last sample was heard."""
+    tenth's, heard against meant); `end`: where ref's last sample was heard; `cut`: where the
+    next bang stopped it, or None."""
 
     def __init__(self, x, start, stop, ref):
         self.start, self.gaps, shift = start, [], 0
+        # One sound at a time, as Windows plays: the next bang stops this one as it starts, and
+        # is heard once the platform has started it, up to LATE later. The silence between is
+        # the next bang's start, not this one's end: it is judged until it was stopped. The last
+        # bang of an explosion is judged to the file's end, so a bang that ends early by itself
+        # still fails. (The next bang's first samples may come before where it is found.)
+        end = silent = max(start, stop - RATE // 200)
+        while silent > start and abs(x[silent - 1]) <= QUIET:
+            silent -= 1
+        self.cut = silent if stop < len(x) and end - silent >= RATE // 1000 and \
+            stop - silent <= LATE and silent - start < len(ref) else None
+        stop = self.cut or stop
         ab = aa = bb = 0
         # Tenths of what is compared: a bang that the next one cuts short (one sound at a time,
         # as Windows plays) is judged until then.
