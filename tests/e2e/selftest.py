@@ -5,7 +5,10 @@ known to be good or bad. A judge that passes a late or cut bang, or a runner tha
 into a pass, would hide the program's faults from every other check. tests/e2e/run runs these
 first, as the session [harness]; `tests/e2e/selftest.py` runs them alone."""
 
+import importlib.machinery
 import os
+import signal
+import subprocess
 import sys
 import traceback
 
@@ -13,6 +16,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
 
+import suite  # noqa: E402
 from desktop import Failure  # noqa: E402
 
 CHECKS = []  # (name, function raising Failure or AssertionError when the check does not hold)
@@ -33,6 +37,111 @@ def rows(name, table):
             CHECKS.append((f"{name} [{label}]", lambda fn=fn, params=params: fn(**params)))
         return fn
     return register
+
+
+# ---------------------------------------------------------------------------------------------
+# The runner: a group of two checks, "a" and "b", scripted for its first and second run; each step
+# a check that passes or fails, "raise" (the group cannot go on) or "crash" (its program dies of
+# a signal). What the tally must end with: the failed checks, and those named flaky.
+
+
+class Scratch:
+    """A program of the group's that crashes at once, as a real one would, seen as the suite's
+    instances are: `crashed`, `stop`, `log`."""
+
+    def __init__(self):
+        self.proc = subprocess.Popen([sys.executable, "-c",
+                                      "import os, signal; os.kill(os.getpid(), signal.SIGSEGV)"])
+        self.log, self.stopped = os.devnull, False
+
+    def crashed(self, wait=0):
+        status = self.proc.wait()
+        return f"scratch ({signal.Signals(-status).name})" if status < 0 else None
+
+    def stop(self):
+        self.proc.wait()
+
+
+class Session:
+    def __init__(self):
+        self.timings = []
+
+
+def two_runs(first, second):
+    """The tally of a scripted group's first run and, if the runner says so, its second."""
+    scripts = iter([first, second])
+
+    def fn(t):
+        for step in next(scripts):
+            if step == "raise":
+                raise Failure("the group cannot go on")
+            if step == "crash":
+                t.instances.append(Scratch())
+                continue
+            name, ok = step
+            t.check(name, lambda: ok or fail(f"{name} failed"))
+    grp, tally, crashes = suite.Group("g", ["a", "b"], fn, None, {}), suite.Tally(quiet), []
+    saved, suite.CRASHES[:] = suite.CRASHES[:], []
+    try:
+        run = suite.run_group(Session(), grp, tally.report)
+        for again in suite.to_run_again([run] if run.failed else []):
+            tally.again = True
+            suite.run_again(Session(), again, tally.report)
+        crashes = suite.CRASHES[:]
+    finally:
+        suite.CRASHES[:] = saved
+    return ({name for _, name in tally.failures}, {name for (_, name), _ in tally.flaky},
+            crashes)
+
+
+A, B, NOT_A, NOT_B = ("a", True), ("b", True), ("a", False), ("b", False)
+AFTER = "g (after its checks)"
+
+
+@rows("runner: a second run", [
+    ("a check passes only the second time: flaky, not failed",
+     dict(first=[NOT_A, B], second=[A, B], failed=set(), flaky={"g: a"})),
+    ("a check fails twice", dict(first=[NOT_A, B], second=[NOT_A, B], failed={"g: a"})),
+    ("a crash only on the second try, after its checks",
+     dict(first=[NOT_A, B], second=[A, B, "crash"], failed={AFTER}, flaky={"g: a"}, crashed=1)),
+    ("a fault after the checks in both runs, earlier in the second",
+     dict(first=[A, B, "raise"], second=[A, "raise"], failed={"g: b", AFTER})),
+    ("a check passes first and fails second",
+     dict(first=[NOT_A, B], second=[A, NOT_B], failed={"g: b"}, flaky={"g: a"})),
+    ("a crash the first time: not run again",
+     dict(first=[NOT_A, "crash"], second=[A, B], failed={"g: a", "g: b"}, crashed=1)),
+])
+def second_run(first, second, failed, flaky=frozenset(), crashed=0):
+    got = two_runs(first, second)
+    want = (failed, set(flaky), crashed)
+    assert (got[0], got[1], len(got[2])) == want, f"got {got}, wanted {want}"
+
+
+@check("runner: more than ten failed groups, one of them crashed: none is run again")
+def at_most_ten():
+    class Failed:
+        def __init__(self, again):
+            self.again = again
+    runs = [Failed(True) for _ in range(suite.AGAIN_AT_MOST)]
+    assert len(suite.to_run_again(runs)) == suite.AGAIN_AT_MOST
+    assert suite.to_run_again(runs + [Failed(False)]) == []
+
+
+@check("runner: tools/repeat-tests counts a crash as a failure of its run")
+def repeat_tests_crash():
+    path = os.path.join(HERE, "..", "..", "tools", "repeat-tests")
+    tool = importlib.machinery.SourceFileLoader("repeat_tests", path).load_module()
+    out = "e2e: 12 passed, 0 failed\ncrashed: pikorina (SIGSEGV) in launch [Enter]\n"
+    failed, _ = tool.run_failures("e2e", tool.e2e_failures, out, 1)
+    assert failed == ["crashed: pikorina (SIGSEGV) in launch [Enter]"], failed
+
+
+def fail(message):
+    raise Failure(message)
+
+
+def quiet(*args, **kwargs):
+    pass
 
 
 def run(report):

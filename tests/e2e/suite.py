@@ -9,9 +9,13 @@ as such ("crashed: pikorina (SIGSEGV)") in the failures it caused, also when the
 a window gone, and in CRASHES for the suite's last lines.
 
 A group whose checks failed may be run once more (`run_again`), alone, in a new session: its
-checks follow its own earlier steps, so the whole group runs again, and only the checks that had
-failed are reported from it. A group whose program crashed or had a sanitizer report is not
-(`Run.again`): that is the program's fault however the second run goes.
+checks follow its own earlier steps, so the whole group runs again. A check that failed the first
+time and passes now counts as passed, and is named as flaky (`Tally`); everything else the second
+run finds is a failure: a check that failed again or failed only now, a crash, a sanitizer's
+report, a fault after the checks. A group whose program crashed or had a sanitizer report is not
+run again (`Run.again`): that is the program's fault however the second run goes; nor is any
+when more than AGAIN_AT_MOST groups of the session failed, crashed ones included: then the
+session itself is broken, not one check unlucky.
 """
 
 import re
@@ -20,10 +24,34 @@ import traceback
 
 from desktop import Failure
 
+AGAIN_AT_MOST = 10
 GROUPS = []
 CRASHES = []  # "pikorina (SIGSEGV) in GROUP", once for each crashed program
 # What the sanitizers write when they find a fault (AddressSanitizer, UndefinedBehaviorSanitizer).
 SANITIZER_REPORT = re.compile(rb"==\d+==(ERROR|WARNING): \w*Sanitizer|: runtime error: ")
+
+
+class Tally:
+    """Every check's outcome, by session and name, as the suite's summary counts it: passed, or
+    the message of its first failure. `report` prints each as it comes."""
+
+    def __init__(self, out=print):
+        self.passed, self.failures, self.flaky = set(), {}, []  # flaky: (key, first message)
+        self.session, self.again, self.out = "", False, out
+
+    def report(self, name, ok, message):
+        key = (self.session, name)
+        second = " (second run)" if self.again else ""
+        if ok:
+            self.out(f"  ok    {name}{second}", flush=True)
+            if key in self.failures:  # it passed only now: counted, and named as a fault to find
+                self.flaky.append((key, self.failures.pop(key)))
+            self.passed.add(key)
+            return
+        self.out(f"  FAIL  {name}{second}\n        {message.strip()}".replace("\n", "\n        "),
+                 flush=True)
+        self.passed.discard(key)
+        self.failures.setdefault(key, message)
 
 
 class Group:
@@ -60,6 +88,7 @@ class Run:
         self.done = set()
         self.instances = []
         self.crashes = {}  # instance -> how it crashed
+        self.reason = None  # why the group ended before its end, or a fault after its checks
 
     def crash(self, wait=0):
         """"crashed: ..." for the group's programs that crashed, or None; `wait` as in
@@ -76,15 +105,15 @@ class Run:
         self._report(name, ok, message)
 
     def sanitizer_report(self):
-        """Whether a program of the group wrote a sanitizer's report."""
+        """The log in which a program of the group wrote a sanitizer's report, or None."""
         for inst in self.instances:
             try:
                 with open(inst.log, "rb") as f:
                     if SANITIZER_REPORT.search(f.read()):
-                        return True
+                        return inst.log
             except OSError:
                 pass
-        return False
+        return None
 
     @property
     def again(self):
@@ -126,7 +155,7 @@ class Run:
 
 
 def run_groups(session, report, selected=None):
-    """Runs the groups that apply to the session; the runs of those that may be run again."""
+    """Runs the groups that apply to the session; the runs of those that failed."""
     failed = []
     for grp in GROUPS:
         if grp.when is not None and not grp.when(session):
@@ -134,23 +163,25 @@ def run_groups(session, report, selected=None):
         if selected and not any(s in grp.name for s in selected):
             continue
         run = run_group(session, grp, report)
-        if run.again:
+        if run.failed:
             failed.append(run)
     return failed
 
 
+def to_run_again(failed):
+    """Of a session's failed runs, those to run once more."""
+    return [] if len(failed) > AGAIN_AT_MOST else [run for run in failed if run.again]
+
+
 def run_again(session, first, report):
     """Runs a failed group once more in `session`, a new one of the same desktop and program,
-    and reports only the checks that failed in `first`, each as it went now (a failure after
-    the checks that does not come again passes)."""
-    def only_failed(name, ok, message):
-        if name in first.failed and name not in seen:
-            seen.add(name)
-            report(name, ok, message)
-    seen = set()
-    run = run_group(session, first.group, only_failed)
-    for name in first.failed.keys() - seen:
-        report(name, True, "")
+    reporting every check as it goes now. A failure after the first run's checks passes only
+    if this run reached its end with no fault: no check is passed that did not run and pass."""
+    run = run_group(session, first.group, report)
+    after = f"{first.group.name} (after its checks)"
+    if after in first.failed and after not in run.failed:
+        report(after, run.reason is None,
+               f"the second run did not reach its end: {run.reason}")
     return run
 
 
@@ -170,11 +201,15 @@ def run_group(session, grp, report):
             reason = crash
         for inst in run.instances:
             inst.stop()
+    # (once they have ended: a sanitizer writes some reports as the program exits)
+    if reason is None and (log := run.sanitizer_report()):
+        reason = f"a sanitizer's report in {log}"
     missing = [name for name in grp.checks if name not in run.done]
     for name in missing:
         run.report(run.full_name(name), False,
                    f"not checked: {reason or 'the group ended without running this check'}")
     if reason is not None and not missing:
         run.report(f"{grp.name} (after its checks)", False, reason)
+    run.reason = reason or ("the group ended short of its checks" if missing else None)
     session.timings.append((grp.name, time.monotonic() - started))
     return run
