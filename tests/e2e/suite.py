@@ -18,6 +18,10 @@ when more than AGAIN_AT_MOST groups of the session failed, crashed ones included
 session itself is broken, not one check unlucky.
 """
 
+import contextlib
+import fcntl
+import json
+import os
 import re
 import time
 import traceback
@@ -25,6 +29,8 @@ import traceback
 from desktop import Failure
 
 AGAIN_AT_MOST = 10
+# The file by which the groups of sessions side by side take turns (`turn`), if any.
+LOCK_VARIABLE = "PIKORINA_E2E_GROUPS_LOCK"
 GROUPS = []
 CRASHES = []  # "pikorina (SIGSEGV) in GROUP", once for each crashed program
 # What the sanitizers write when they find a fault (AddressSanitizer, UndefinedBehaviorSanitizer).
@@ -52,6 +58,43 @@ class Tally:
                  flush=True)
         self.passed.discard(key)
         self.failures.setdefault(key, message)
+
+
+    def save(self, path, crashes):
+        """For the runner that started this session: the tally, and the crashes seen."""
+        with open(path + ".part", "w") as f:
+            json.dump({"passed": sorted(self.passed), "failures": list(self.failures.items()),
+                       "flaky": self.flaky, "crashes": crashes}, f)
+        os.replace(path + ".part", path)
+
+    def load(self, path, crashes):
+        """Joins a session's saved tally to this one; False if there is none."""
+        try:
+            with open(path) as f:
+                saved = json.load(f)
+        except (OSError, ValueError):
+            return False
+        self.passed.update(map(tuple, saved["passed"]))
+        self.failures.update({tuple(key): message for key, message in saved["failures"]})
+        self.flaky += [(tuple(key), message) for key, message in saved["flaky"]]
+        crashes += saved["crashes"]
+        return True
+
+
+@contextlib.contextmanager
+def turn(alone):
+    """A group's turn beside the groups of other sessions: `alone` (a sound group, whose
+    judgement is of time) waits until those running end and keeps the next from starting; others
+    share. The turnstile keeps a group waiting to be alone from being passed by the rest."""
+    path = os.environ.get(LOCK_VARIABLE)
+    if not path:
+        yield
+        return
+    with open(path, "a") as turnstile, open(path + ".groups", "a") as groups:
+        fcntl.flock(turnstile, fcntl.LOCK_EX)
+        fcntl.flock(groups, fcntl.LOCK_EX if alone else fcntl.LOCK_SH)
+        fcntl.flock(turnstile, fcntl.LOCK_UN)
+        yield
 
 
 class Group:
@@ -162,7 +205,8 @@ def run_groups(session, report, selected=None):
             continue
         if selected and not any(s in grp.name for s in selected):
             continue
-        run = run_group(session, grp, report)
+        with turn(alone=grp.name.startswith("sound:")):
+            run = run_group(session, grp, report)
         if run.failed:
             failed.append(run)
     return failed
@@ -177,7 +221,8 @@ def run_again(session, first, report):
     """Runs a failed group once more in `session`, a new one of the same desktop and program,
     reporting every check as it goes now. A failure after the first run's checks passes only
     if this run reached its end with no fault: no check is passed that did not run and pass."""
-    run = run_group(session, first.group, report)
+    with turn(alone=first.group.name.startswith("sound:")):
+        run = run_group(session, first.group, report)
     after = f"{first.group.name} (after its checks)"
     if after in first.failed and after not in run.failed:
         report(after, run.reason is None,
