@@ -29,7 +29,7 @@ import traceback
 from desktop import Failure
 
 AGAIN_AT_MOST = 10
-# The file by which the groups of sessions side by side take turns (`turn`), if any.
+# The file by which the sound groups of sessions side by side take turns (`turn`), if any.
 LOCK_VARIABLE = "PIKORINA_E2E_GROUPS_LOCK"
 GROUPS = []
 CRASHES = []  # "pikorina (SIGSEGV) in GROUP", once for each crashed program
@@ -83,17 +83,14 @@ class Tally:
 
 @contextlib.contextmanager
 def turn(alone):
-    """A group's turn beside the groups of other sessions: `alone` (a sound group, whose
-    judgement is of time) waits until those running end and keeps the next from starting; others
-    share. The turnstile keeps a group waiting to be alone from being passed by the rest."""
+    """A group's turn beside the groups of other sessions: of the groups `alone` (sound groups,
+    whose judgement is of time and whose servers would share the cores), one at a time."""
     path = os.environ.get(LOCK_VARIABLE)
-    if not path:
+    if not path or not alone:
         yield
         return
-    with open(path, "a") as turnstile, open(path + ".groups", "a") as groups:
-        fcntl.flock(turnstile, fcntl.LOCK_EX)
-        fcntl.flock(groups, fcntl.LOCK_EX if alone else fcntl.LOCK_SH)
-        fcntl.flock(turnstile, fcntl.LOCK_UN)
+    with open(path, "a") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
         yield
 
 
