@@ -284,23 +284,27 @@ class Instance:
         """Waits until the main window takes input as a user's would: it has the keyboard focus,
         so keys typed now reach it, and its first paint has landed (two looks in a row alike),
         so what a check reads off it is what a click will hit."""
+        self._wait_settled(self.main, "the launcher's window", timeout)
+
+    def _wait_settled(self, window, what, timeout):
         deadline, before = time.monotonic() + timeout, None
         while True:
             focused = desktop.focused_window()
-            shot = desktop.screenshot(self.main)
-            if focused == int(self.main) and before is not None and shot.rgb == before.rgb:
+            shot = desktop.screenshot(window)
+            if focused == int(window) and before is not None and shot.rgb == before.rgb:
                 return
             if time.monotonic() > deadline:
-                why = "kept changing" if focused == int(self.main) else \
+                why = "kept changing" if focused == int(window) else \
                     f"never had the keyboard focus (it is on window {focused})"
-                raise Failure(f"the launcher's window {int(self.main)} {why} for {timeout:.0f} s")
+                raise Failure(f"{what} {int(window)} {why} for {timeout:.0f} s")
             if problem := self.problem():
-                raise Failure(f"the launcher's window came and went: {problem}")
+                raise Failure(f"{what} came and went: {problem}")
             before = shot
 
     def wait_box(self, title, timeout=10.0):
+        """A box, once it takes input: shown, with the keyboard, painted."""
         wid = desktop.wait_window(title, timeout, alive=self.problem)
-        time.sleep(0.3)
+        self._wait_settled(wid, f"the box {title!r}", timeout)
         return wid
 
     def expect_running(self, what):
