@@ -1479,7 +1479,12 @@ def sound_threads(t):
             # may take a second more.
             end = last + 2.9 + len(sound.decoded(sound.DON)) / sound.RATE
             deadline = end + 2 + 1
-            while len(now := threads(pid)) > len(before) + 1 and time.time() < deadline:
+            now, mine = None, lambda found: {t: n for t, n in found.items() if t not in before}
+            while True:  # until let go, and the sound's threads asleep since the last look
+                then, now = now, threads(pid)  # (letting go ends in a wait)
+                if len(now) <= len(before) + 1 and then and mine(then) == mine(now) \
+                        or time.time() > deadline:
+                    break
                 time.sleep(0.05)
             counting[0] = False
             counter.join()
