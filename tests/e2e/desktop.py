@@ -341,10 +341,10 @@ def ink_of_title(bar, rename, title, own):
     change is waited for until the bar shows it and has settled."""
     def shown(name, changed):
         rename(name)
-        deadline, last = time.monotonic() + 5, bar()
+        deadline, last = time.monotonic() + 10, bar()
         while not ((shot := bar()).rgb == last.rgb and changed(shot.rgb)):
             if time.monotonic() > deadline:
-                raise Failure(f"the title bar did not settle on the title {name!r} within 5 s")
+                raise Failure(f"the title bar did not settle on the title {name!r} within 10 s")
             last = shot
             time.sleep(0.05)
         return shot
