@@ -655,6 +655,33 @@ def information_box_after_click(t):
             "first")
 
 
+CAPTION_CHECKS = ["the error box's caption stands whole in its title bar",
+                  "the information box's caption stands whole in its title bar"]
+
+
+@group("box captions", CAPTION_CHECKS, when=lambda s: s.program.name == "linux" and s.wm)
+def box_captions(t):
+    """Each box is wide enough for the desktop to show its whole caption, as Windows makes a
+    message box: the caption's ink in the box's title bar is as wide as in the main window's,
+    where it has room."""
+    app = t.start(LAUNCH_LIST)
+    wid = app.wait_main()
+    for check, keys, title in [(CAPTION_CHECKS[0], ["Down", "Down", "Down", "Return"], ERROR_TITLE),
+                               (CAPTION_CHECKS[1], ["alt+s"], INFO_TITLE)]:
+        def whole():
+            room = desktop.title_ink(wid, title, MAIN_TITLE)
+            desktop.key(*keys)
+            box = app.wait_box(title)
+            shown = desktop.title_ink(box, title, title)
+            if shown < room - 1 or room == 0:
+                raise Failure(f"the caption {title!r} takes {shown} px of the box's title bar "
+                              f"({desktop.window_info(box)['width']} px wide), {room} px of the "
+                              f"main window's: the desktop cut it short")
+        t.check(check, whole)
+        desktop.key("Return")
+        desktop.wait_gone(title)
+
+
 def quit_by_escape(app, wid):
     desktop.key("Escape")
 

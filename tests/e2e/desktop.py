@@ -321,6 +321,43 @@ def frame_extents(wid):
     return tuple(int(v) for v in m.groups()) if m else None
 
 
+def title_ink(wid, title, own):
+    """How wide the window manager sets `title` in the title bar of the window whose own title is
+    `own`, in pixels; the window's own title is put back."""
+    def bar():
+        info, (left, right, top, _) = window_info(wid), frame_extents(wid)
+        return screenshot_root().crop(info["x"] - left, info["y"] - top,
+                                      info["width"] + left + right, top)
+    def rename(name):  # (as UTF-8, which xdotool's set_window does not write)
+        subprocess.run(["xprop", "-id", str(wid), "-f", "_NET_WM_NAME", "8u", "-set",
+                        "_NET_WM_NAME", name], check=True)
+    return ink_of_title(bar, rename, title, own)
+
+
+def ink_of_title(bar, rename, title, own):
+    """The width of the columns in which the title bar (`bar()`: a screenshot of it, or of the
+    whole frame) with `title` differs from the bar with a blank title (a space: some window
+    managers show a name of their own for an empty one). `rename(name)` shows a title; each
+    change is waited for until the bar shows it and has settled."""
+    def shown(name, changed):
+        rename(name)
+        deadline, last = time.monotonic() + 10, bar()
+        while not ((shot := bar()).rgb == last.rgb and changed(shot.rgb)):
+            if time.monotonic() > deadline:
+                raise Failure(f"the title bar did not settle on the title {name!r} within 10 s")
+            last = shot
+            time.sleep(0.05)
+        return shot
+    before = bar()
+    try:
+        named = before if title == own else shown(title, lambda rgb: rgb != before.rgb)
+        blank = shown(" ", lambda rgb: rgb != named.rgb)
+    finally:
+        shown(own, lambda rgb: rgb == before.rgb)
+    count, box = named.diff(blank)
+    return box[2] - box[0] + 1 if count else 0
+
+
 def _xdotool(*args):
     result = subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True)
     if result.returncode != 0:

@@ -10,7 +10,8 @@ from desktop import Failure, Image
 
 # desktop.py's function -> this desktop's method
 API = {name: name for name in ["windows_titled", "window_info", "frame_extents", "click",
-                               "park_mouse", "key", "root_window", "focused_window"]}
+                               "park_mouse", "key", "root_window", "focused_window",
+                               "title_ink"]}
 API.update(screenshot="image", screenshot_root="image")
 
 
@@ -53,6 +54,11 @@ class Sway(wayland_desktop.Sway):
         return (body["x"], rect["width"] - body["x"] - body["width"], body["y"] + title["height"],
                 rect["height"] - body["y"] - body["height"])
 
+    def title_ink(self, wid, title, own):
+        def rename(name):
+            self.swaymsg(f"[con_id={wid}]", "title_format", f'"{"%title" if name == own else name}"')
+        return desktop.ink_of_title(lambda: self.image(wid, frame=True), rename, title, own)
+
     def park_mouse(self):
         self.tell("move 0 0")
 
@@ -62,8 +68,8 @@ class Sway(wayland_desktop.Sway):
     def focused_window(self):
         return next((v["id"] for v in self.views() if v["focused"]), None)
 
-    def image(self, wid=None, scale=1):
-        return Image.from_ppm(self.screenshot(wid, scale))
+    def image(self, wid=None, scale=1, frame=False):
+        return Image.from_ppm(self.screenshot(wid, scale, frame=frame))
 
 
 class Weston(wayland_desktop.Weston):

@@ -7,8 +7,11 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialogButtonBox>
 #include <QEventLoop>
+#include <QFontDatabase>
 #include <QLabel>
+#include <QLayout>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -16,6 +19,8 @@
 #include <QScreen>
 #include <QShortcutEvent>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace pikorina::qt {
 namespace {
@@ -41,6 +46,24 @@ QLabel* NewLabel(const ControlDesign& design, QWidget& parent) {
     label->setAutoFillBackground(false);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
+}
+
+// How wide a box must be for the desktop to show its whole caption, as Windows makes a message
+// box wide enough for it: the caption in the desktop's title font, bold as many frames draw it,
+// or in the program's own font where it draws the frame itself, whichever is wider; and room
+// for the caption bar's buttons. KDE's frame centres the caption between the window's icon on
+// the left and its minimise and close boxes on the right, each side about three lines of its
+// font wide.
+int CaptionWidth(const QString& caption) {
+    int text = 0;
+    int line = 0;
+    for (QFont font : {QFontDatabase::systemFont(QFontDatabase::TitleFont), QApplication::font()}) {
+        font.setBold(true);
+        const QFontMetrics metrics(font);
+        text = std::max(text, metrics.horizontalAdvance(caption));
+        line = std::max(line, metrics.height());
+    }
+    return text + 2 * 3 * line;
 }
 
 } // namespace
@@ -259,6 +282,13 @@ int Window::MsgBox(std::string_view text, int style, std::string_view title) {
         box.setEscapeButton(QMessageBox::Ok);
     }
     box.setDefaultButton(QMessageBox::Ok);
+    // Qt makes a box as wide as its layout needs: a row of buttons as wide as the caption needs
+    // widens it.
+    if (auto* buttons = box.findChild<QDialogButtonBox*>()) {
+        const QMargins margins = box.layout()->contentsMargins();
+        buttons->setMinimumWidth(CaptionWidth(box.windowTitle()) - margins.left() -
+                                 margins.right());
+    }
     const int answer = ExecModal(box) == QMessageBox::Cancel ? kAnswerCancel : kAnswerOk;
     // Without a window manager nobody hands the keyboard back when the box goes away.
     if (isVisible()) activateWindow();
