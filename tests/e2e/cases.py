@@ -1422,11 +1422,7 @@ def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
         shutil.copy(wav, app.folder)  # read at the click
         wid = app.wait_main()
         if program.name == "windows":
-            # The same file as the program's where Wine plays it: Wine's start-up for a bang
-            # depends on the file's format (24-bit, extensible), and it is that start-up that
-            # excuses the silence before a next bang.
-            player = program.play(wav if windows_plays else plain, moments,
-                                  {**server.env, "PULSE_SINK": "ref"})
+            player = program.play(plain, moments, {**server.env, "PULSE_SINK": "ref"})
         server.record()
         for _ in range(explosions):
             explode(wid, reference)
