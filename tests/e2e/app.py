@@ -165,14 +165,25 @@ class WindowsProgram:
                             "-o", exe, source, "-lwinmm"], check=True)
         return exe
 
-    def play(self, wav, moments, env):
-        """Starts the player on wav, in this prefix, with these variables on top: it plays it
-        with Wine's PlaySound at each moment (time.time() seconds) written to the file
-        `moments` as a line, until a line "end"."""
+    def play(self, wav, moments, env, timeout=60):
+        """Starts the player on wav, in this prefix, with these variables on top, and returns
+        it once it is ready: it then plays wav with Wine's PlaySound at each moment
+        (time.time() seconds) written to the file `moments` as a line, until a line "end"."""
         drive = lambda path: "Z:" + path.replace("/", "\\")  # the whole file system
-        return desktop.spawn(["wine", self.player(), drive(wav), drive(moments)],
+        ready = moments + ".ready"
+        proc = desktop.spawn(["wine", self.player(), drive(wav), drive(moments), drive(ready)],
                              env={**self.environment(None), **env}, stdin=subprocess.DEVNULL,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + timeout
+        while not os.path.exists(ready):
+            if proc.poll() is not None:
+                raise Failure(f"the platform's player (wine_player.c) ended with status "
+                              f"{proc.returncode} before it was ready")
+            if time.monotonic() > deadline:
+                raise Failure(f"waited {timeout} s for the platform's player (wine_player.c) "
+                              f"to load the sound and Wine's audio driver ({ready})")
+            time.sleep(0.05)
+        return proc
 
     def write_marker(self, folder):
         # Beside the launcher: CreateProcess looks in the launcher's own folder first.

@@ -1,30 +1,85 @@
-"""The bangs in a recording (tools/sound_server.py), found by their onsets and compared with the
-file as sox decodes it; and the same file played by the platform's own player in the same
-session, whose dropouts say what the machine does to any sound at that latency."""
+"""The bangs in a recording (tools/sound_server.py), found by their onsets and judged against
+the moments they were due and the file as sox decodes it; beside them, the same file played by
+the platform's own player at the same moments in the same session, whose start-up and dropouts
+say what the machine and the platform do to any sound played so. `timing` and `likeness` are
+the judge: they take recordings and return faults, and tests/e2e/selftest.py feeds them
+recordings made up to be good or bad."""
 
+import collections
+import operator
 import os
+import re
 import subprocess
+import threading
+import time
 
 import artwork
 import desktop  # which also puts tools/ on the path
-from sound_server import RATE, Server
+import sound_server
+from sound_server import RATE
 
 # The buffer the Linux program's output asks for; the platform's player is asked for the same.
 LATENCY_MS = 200
-# A gap this long is one cycle of the server (1,024 frames at 48 kHz, PipeWire's default), which
-# a busy machine may drop in any stream: ours are judged beyond the reference's longest by more.
-CYCLE = RATE * 21 // 1000
+# Under Wine, for the program and Wine's own player alike. Wine's output asks the server for
+# 25-30 ms (three of its periods) and is fed by a thread that wakes each period: a busy machine
+# that held that thread up was heard as a 3-40 ms dropout 22-24 ms into most bangs, at random
+# in one player or the other. Asked for 80 ms (libpulse's own override), Wine hands the server
+# what it holds at the start, up to the 100 ms winmm writes ahead; no such dropout since.
+WINE_ENV = {"PULSE_LATENCY_MSEC": "80"}
+# The server's cycle while the recorder asks for 5 ms: 256 frames at 48 kHz. A busy machine
+# drops a cycle or two in any stream now and then; a longer gap is the program's, unless the
+# platform's player had it too, in the same bang at the same place (give or take PLACE).
+CYCLE = RATE * 256 // 48000
+DROP = 2 * CYCLE
+PLACE = RATE * 5 // 1000
 QUIET = 2  # a sample this small, in a run of a millisecond or more, is silence
-# How late a bang may be heard after its wait's end: under Wine each one opens an output of its
-# own, which under load took up to 0.3 s to start playing.
-LATE = RATE * 3 // 10
 AUDIBLE = 32768 // 100  # where the file is quieter than this, a gap is not judged
 DON = os.path.join(artwork.ASSETS, "Don.wav")
 
+# How each program's bangs are judged. `late`: how long after its wait's end a bang may start.
+# With `startup`, that is on top of the platform's player's longest start-up in the same
+# session, never later than LATEST; and the silence before a next bang is that bang's start-up,
+# excused as long as the next may be late: Wine's PlaySound stops the old bang at the call and
+# opens an output for the new one, which starts playing 34-324 ms later (docs/performance.md).
+Rules = collections.namedtuple("Rules", "name late startup")
+LINUX = Rules("Linux", 0.1, False)
+WINDOWS = Rules("Windows", 0.05, True)
+LATEST = 0.5
 
-def server(folder):
-    """tools/sound_server.py's server, its processes among the suite's."""
-    return Server(folder, desktop.spawn)
+
+class Server(sound_server.Server):
+    """tools/sound_server.py's server, its processes among the suite's, and each recording dated
+    as it arrives: `due(sink, moment)` is the sample played at that time.time()."""
+
+    def __init__(self, folder):
+        super().__init__(folder, desktop.spawn)
+        self.arrivals = {sink: [] for sink in self.SINKS}  # (time, samples recorded by then)
+        self.dating = None
+
+    def record(self):
+        super().record()
+        self.dating = threading.Thread(target=self.date, daemon=True)
+        self.dating.start()
+
+    def date(self):
+        while self.dating:
+            for sink in self.SINKS:
+                self.arrivals[sink].append((time.time(), os.path.getsize(self.raw(sink)) // 4))
+            time.sleep(0.002)
+
+    def samples(self):
+        dating, self.dating = self.dating, None
+        if dating:
+            dating.join()
+        return super().samples()
+
+    def due(self, sink, moment):
+        """The sample of the recording of `sink` played at `moment`, or an earlier one, so that
+        a bang is never found early. A sample arrives after it was played, and a busy machine
+        makes the server skip cycles (its samples then fall behind the clock, 2 ms a second
+        under load): a moment is dated by what arrived after it, not by the recording's start."""
+        start = min(t - n / RATE for t, n in self.arrivals[sink] if t >= moment)
+        return round((moment - start) * RATE)
 
 
 def decoded(path):
@@ -51,76 +106,170 @@ def onsets(x, loud=8000):
 
 
 def dot(a, b):
-    return sum(p * q for p, q in zip(a, b))
+    return sum(map(operator.mul, a, b))
 
 
 class Bang:
     """One sound of a recording `x` from `start` until `stop`, compared with `ref` apart from
     its gaps: runs of silence where `ref` is audible (in its quiet tail a cut shows in the
     loudness). After a gap the sound goes on where it stopped (the server played silence while
-    it waited) or where it would have been (a part was lost), give or take a server cycle (the
-    recording smears a gap's edges): wherever it matches best. `gaps`: (where, how long) in
-    samples from the start;
-    `similarity`: cosine similarity with ref of all the rest; `worst`: how far the loudness of
-    ref's tenths strays, as heard: 1 as loud, 0.5 half or twice, 0 a part missing (`levels`: each
-    tenth's, heard against meant); `end`: where ref's last sample was heard; `cut`: where the
-    next bang stopped it, or None."""
+    it waited) or where it would have been (a part was lost), give or take 21 ms (the recording
+    smears a gap's edges): wherever it matches best. `gaps`: (where, how long) in samples from
+    the start; `similarity`: cosine similarity with ref of all the rest; `worst`: how far the
+    loudness of ref's tenths strays, as heard: 1 as loud, 0.5 half or twice, 0 a part missing
+    (`levels`: each tenth's, heard against meant); `end`: where ref's last sample was heard;
+    `cut`: where the next bang stopped it, or None. `excused`: the longest silence before the
+    next bang that is the next one's start-up, not this one's end."""
 
-    def __init__(self, x, start, stop, ref):
-        self.start, self.gaps, shift = start, [], 0
+    def __init__(self, x, start, stop, ref, excused=0):
+        self.start, self.gaps, shift, smear = start, [], 0, RATE * 21 // 1000
         # One sound at a time, as Windows plays: the next bang stops this one as it starts, and
-        # is heard once the platform has started it, up to LATE later. The silence between is
-        # the next bang's start, not this one's end: it is judged until it was stopped. The last
-        # bang of an explosion is judged to the file's end, so a bang that ends early by itself
-        # still fails. (The next bang's first samples may come before where it is found.)
+        # is heard once the platform has started it. The silence between, as long as the
+        # platform's start-up, is the next bang's start, not this one's end: it is judged until
+        # it was stopped. The last bang of an explosion is judged to the file's end, so a bang
+        # that ends early by itself still fails. (The next bang's first samples may come before
+        # where it is found.)
         end = silent = max(start, stop - RATE // 200)
         while silent > start and abs(x[silent - 1]) <= QUIET:
             silent -= 1
         self.cut = silent if stop < len(x) and end - silent >= RATE // 1000 and \
-            stop - silent <= LATE and silent - start < len(ref) else None
+            stop - silent <= excused and silent - start < len(ref) else None
         stop = self.cut or stop
-        ab = aa = bb = 0
-        # Tenths of what is compared: a bang that the next one cuts short (one sound at a time,
-        # as Windows plays) is judged until then.
-        heard, meant, span = [0] * 10, [0] * 10, max(1, min(stop - start, len(ref)))
+        sums, heard, meant = [0, 0, 0], [0] * 10, [0] * 10  # x·ref, x·x, ref·ref
+        span = max(1, min(stop - start, len(ref)))
+
+        def compare(i, k):  # x[i:k] with the file where it is at, tenth by tenth
+            j = i - start - shift
+            i, j = i + max(0, -j), max(0, j)
+            k = min(k, i + len(ref) - j)
+            while i < k:
+                tenth = min(9, j * 10 // span)
+                e = k if tenth == 9 else min(k, i + -(-(tenth + 1) * span // 10) - j)
+                xs, rs = x[i:e], ref[j:j + e - i]
+                heard[tenth] += (h := dot(xs, xs))
+                meant[tenth] += (m := dot(rs, rs))
+                sums[:] = [sums[0] + dot(xs, rs), sums[1] + h, sums[2] + m]
+                i, j = e, j + e - i
+            return i
         i = start
-        while i < stop and i - start - shift < len(ref):
-            run = i
-            while run < stop and abs(x[run]) <= QUIET:
-                run += 1
-            j, n = i - start - shift, max(1, run - i)
-            meant_there = ref[j:j + n]
-            audible = dot(meant_there, meant_there) > AUDIBLE ** 2 * len(meant_there)
-            if n >= RATE // 1000 and audible:
-                self.gaps.append((i - start, n))
+        quiet = bytes(abs(v) <= QUIET for v in x[start:stop])
+        for m in re.finditer(rb"\x01{%d,}" % (RATE // 1000), quiet):
+            at, run = start + m.start(), start + m.end()
+            i = compare(i, at)
+            j, n = at - start - shift, run - at
+            if i < at or j >= len(ref):
+                break
+            if dot(ref[j:j + n], ref[j:j + n]) > AUDIBLE ** 2 * n:
+                self.gaps.append((at - start, n))
                 after = x[run:run + RATE // 50]
-                shift = max(range(shift - CYCLE, shift + n + CYCLE),
+                shift = max(range(shift - smear, shift + n + smear),
                             key=lambda s: dot(after, ref[max(0, run - start - s):
                                                          run - start - s + len(after)]))
                 i = run
-                continue
-            for p, q in zip(x[i:i + n], ref[j:j + n]):
-                ab, aa, bb = ab + p * q, aa + p * p, bb + q * q
-                heard[min(9, j * 10 // span)] += p * p
-                meant[min(9, j * 10 // span)] += q * q
-                j += 1
-            i += n
+        else:
+            i = compare(i, stop)
         self.end = i
+        ab, aa, bb = sums
         self.similarity = ab / (aa * bb) ** 0.5 if aa and bb else 0.0
         self.levels = [(h / m) ** 0.5 for h, m in zip(heard, meant) if m]
         self.worst = min([1.0] + [min(v, 1 / v if v else 0) for v in self.levels])
 
-    def longest_gap(self):
-        return max((n for _, n in self.gaps), default=0)
 
-
-def bangs(x, ref):
+def bangs(x, ref, excused=0):
     """Each sound in x, from its onset until the next one starts. It starts where its first
     100 ms match ref's best, near its onset."""
     head = ref[:RATE // 10]
     starts = [max(range(max(0, o - 60), o + 6), key=lambda s: dot(x[s:s + len(head)], head))
               for o in onsets(x)]
-    return [Bang(x, start, stop, ref) for start, stop in zip(starts, starts[1:] + [len(x)])]
+    return [Bang(x, start, stop, ref, excused)
+            for start, stop in zip(starts, starts[1:] + [len(x)])]
+
+
+def at(found, due):
+    """The bang of `found` heard at each moment `due` (samples), None where none was, and the
+    bangs heard at none: a bang belongs to the moment within half a second of its start."""
+    near = [[b for b in found if abs(b.start - d) < RATE // 2] for d in due]
+    mine = [b[0] if b else None for b in near]
+    return mine, [b for b in found if b not in mine]
+
+
+def platform(ref, played, played_due):
+    """The platform's player's plays of `ref` in its recording `played`: the one heard at each
+    of the moments `played_due`, None where none was; and how late the latest was heard, in
+    seconds (its start-up)."""
+    theirs, _ = at(bangs(played, ref, RATE * LATEST), played_due)
+    return theirs, max([0] + [(b.start - d) / RATE for b, d in zip(theirs, played_due) if b])
+
+
+def allowance(ref, played, played_due, rules):
+    """The platform's player's plays (as `platform`), and how late after its wait's end a bang
+    of the program may be heard under `rules`, in seconds."""
+    theirs, late = platform(ref, played, played_due)
+    return theirs, min(LATEST, late + rules.late) if rules.startup else rules.late
+
+
+NO_COMPARISON = "the platform's player was not heard at each of its moments: no comparison"
+
+
+def seconds(samples):
+    return f"{samples / RATE:.3f} s"
+
+
+def timing(ref, x, due, played, played_due, rules):
+    """The faults in when a program's bangs of `ref` were heard in the recording `x`, due at
+    the samples `due` (none where the program may not play the file): one at each moment, at
+    most as late as `rules` allows, none at any other, and nothing else heard. `played`: the
+    platform's player's recording, its plays due at `played_due`."""
+    allowed = rules.late
+    if rules.startup:
+        theirs, allowed = allowance(ref, played, played_due, rules)
+        if None in theirs:
+            return [NO_COMPARISON]
+    found = bangs(x, ref)
+    mine, others = at(found, due)
+    faults = [f"nothing heard at {seconds(d)}" for b, d in zip(mine, due) if not b]
+    faults += [f"a bang at {seconds(b.start)}, {(b.start - d) / RATE:+.3f} s after its wait's "
+               f"end (at most {allowed:.3f} s)" for b, d in zip(mine, due)
+               if b and not -PLACE <= b.start - d <= allowed * RATE]
+    faults += [f"a bang at {seconds(b.start)}, when none was due" for b in others]
+    if (loudest := other_sound(x, found)) > AUDIBLE:
+        faults.append(f"a sound of {loudest / 32768:.1%} of full scale outside the bangs")
+    return faults
+
+
+def likeness(ref, x, due, played, played_due, rules):
+    """The faults in what was heard of each bang of `ref` in `x` (as in `timing`): the file
+    until the next bang is heard, or under `rules.startup` until the next stopped it; its
+    dropouts no longer than two server cycles, or where the platform's player had one in the
+    same play at the same place."""
+    theirs, allowed = allowance(ref, played, played_due, rules)
+    if None in theirs:
+        return [NO_COMPARISON]
+    found = bangs(x, ref, round(allowed * RATE) + PLACE if rules.startup else 0)
+    mine, _ = at(found, due)
+    gaps = {id(b): p.gaps for b, p in zip(mine, theirs) if b}
+
+    def excused(b, where, n):
+        return n <= DROP or any(w - PLACE <= where and where + n <= w + m + PLACE
+                                for w, m in gaps.get(id(b), []))
+    return [describe(b, due) + (f"; the platform's player's gaps in the same play "
+                                f"{[(ms(w), ms(n)) for w, n in gaps.get(id(b), [])]}")
+            for b in found if b.similarity < 0.95 or b.worst < 0.5
+            or not all(excused(b, w, n) for w, n in b.gaps)]
+
+
+def ms(samples):
+    return round(samples * 1000 / RATE, 1)
+
+
+def describe(b, due):
+    """Where a bang was heard against when it was due, and how it differs from the file."""
+    d = min(due, key=lambda d: abs(d - b.start), default=None)
+    when = f" ({(b.start - d) / RATE:+.3f} s after its wait's end)" if d is not None else ""
+    cut = f", stopped at {seconds(b.cut)} by the next" if b.cut else ""
+    return (f"at {seconds(b.start)}{when}{cut}: like the file {b.similarity:.3f}, tenths "
+            f"{[round(v, 3) for v in b.levels]}, gaps (where, how long in ms) "
+            f"{[(ms(w), ms(n)) for w, n in b.gaps]}")
 
 
 def other_sound(x, found):

@@ -1,11 +1,12 @@
 /* The platform's own player beside the Windows program's bangs: plays a wave file with Wine's
  * PlaySound as the program plays its bangs (from memory, asynchronously, each stopping the one
  * before), so that what Wine and the machine do to any sound played so is heard beside them.
- *   wine_player FILE MOMENTS
+ *   wine_player FILE MOMENTS READY
  * MOMENTS is a file that the caller writes lines to: each line a moment in seconds since 1970
- * (UTC) at which to play, or "end". Started before it is needed, the player has loaded Wine's
- * audio driver (a moment of silence, as the program plays at the click) and waits for the
- * lines, so that its start-up delays none of its plays. */
+ * (UTC) at which to play, or "end". The player first reads FILE and loads Wine's audio driver
+ * (a moment of silence, as the program plays at the click), then makes the file READY and
+ * waits for the lines: a caller that waits for READY before its first moment knows that the
+ * player's start-up, however long a busy machine makes it, delays none of its plays. */
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
@@ -26,7 +27,7 @@ int wmain(int argc, wchar_t** argv) {
         1, 0, 1, 0, 0x22, 0x56, 0, 0, 0x44, 0xAC, 0, 0, 2, 0, 16, 0, 'd', 'a', 't', 'a', 40};
     static unsigned char quiet[sizeof silence + 3 + 40];
     const DWORD flags = SND_MEMORY | SND_ASYNC | SND_NODEFAULT;
-    if (argc != 3) return 2;
+    if (argc != 4) return 2;
     HANDLE f = CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     if (f == INVALID_HANDLE_VALUE) return 1;
     DWORD size = GetFileSize(f, NULL), got = 0;
@@ -34,7 +35,11 @@ int wmain(int argc, wchar_t** argv) {
     if (!wave || !ReadFile(f, wave, size, &got, NULL) || got != size) return 1;
     CloseHandle(f);
     memcpy(quiet, silence, sizeof silence);
-    PlaySoundW((LPCWSTR)quiet, NULL, flags);
+    /* Played to its end, so that the driver is loaded and an output has run once. */
+    if (!PlaySoundW((LPCWSTR)quiet, NULL, SND_MEMORY | SND_SYNC | SND_NODEFAULT)) return 1;
+    f = CreateFileW(argv[3], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (f == INVALID_HANDLE_VALUE) return 1;
+    CloseHandle(f);
     size_t done = 0; /* bytes of MOMENTS acted on */
     for (;;) {
         f = CreateFileW(argv[2], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
