@@ -82,15 +82,28 @@ class Tally:
 
 
 @contextlib.contextmanager
-def turn(alone):
-    """A group's turn beside the groups of other sessions: of the groups `alone` (sound groups,
-    whose judgement is of time and whose servers would share the cores), one at a time."""
-    path = os.environ.get(LOCK_VARIABLE)
-    if not path or not alone:
+def turn(session, grp):
+    """A group's turn beside the groups of other sessions. Sound groups, whose judgement is of
+    time and whose servers would share the cores, go one at a time; the Windows program's go
+    alone, every other session waiting between its groups: under Wine a bang's output ran dry
+    mid-bang while other desktops' groups took the cores (docs/performance.md). A lock taken
+    exclusively first closes the gate to new groups, so that it is not kept waiting for ever."""
+    path, sound = os.environ.get(LOCK_VARIABLE), grp.name.startswith("sound:")
+    if not path:
         yield
         return
-    with open(path, "a") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
+    alone = sound and session.program.name == "windows"
+    with contextlib.ExitStack() as held:
+        def take(name, exclusive):
+            lock = held.enter_context(open(f"{path}.{name}", "a"))
+            fcntl.flock(lock, fcntl.LOCK_EX if exclusive else fcntl.LOCK_SH)
+            return lock
+        if sound:
+            take("sound", True)
+        gate = take("gate", alone)
+        take("groups", alone)
+        if not alone:
+            fcntl.flock(gate, fcntl.LOCK_UN)
         yield
 
 
@@ -202,7 +215,7 @@ def run_groups(session, report, selected=None):
             continue
         if selected and not any(s in grp.name for s in selected):
             continue
-        with turn(alone=grp.name.startswith("sound:")):
+        with turn(session, grp):
             run = run_group(session, grp, report)
         if run.failed:
             failed.append(run)
@@ -218,7 +231,7 @@ def run_again(session, first, report):
     """Runs a failed group once more in `session`, a new one of the same desktop and program,
     reporting every check as it goes now. A failure after the first run's checks passes only
     if this run reached its end with no fault: no check is passed that did not run and pass."""
-    with turn(alone=first.group.name.startswith("sound:")):
+    with turn(session, first.group):
         run = run_group(session, first.group, report)
     after = f"{first.group.name} (after its checks)"
     if after in first.failed and after not in run.failed:
