@@ -196,18 +196,13 @@ def at(found, due):
     return mine, [b for b in found if b not in mine]
 
 
-def platform(ref, played, played_due):
-    """The platform's player's plays of `ref` in its recording `played`: the one heard at each
-    of the moments `played_due`, None where none was; and how late the latest was heard, in
-    seconds (its start-up)."""
-    theirs, _ = at(bangs(played, ref, RATE * LATEST), played_due)
-    return theirs, max([0] + [(b.start - d) / RATE for b, d in zip(theirs, played_due) if b])
-
-
 def allowance(ref, played, played_due, rules):
-    """The platform's player's plays (as `platform`), and how late after its wait's end a bang
-    of the program may be heard under `rules`, in seconds."""
-    theirs, late = platform(ref, played, played_due)
+    """The platform's player's plays of `ref` in its recording `played`: the one heard at each
+    of the moments `played_due`, None where none was; and how late after its wait's end a bang
+    of the program may be heard under `rules`, in seconds: with `startup`, after the player's
+    latest start."""
+    theirs, _ = at(bangs(played, ref, RATE * LATEST), played_due)
+    late = max([0] + [(b.start - d) / RATE for b, d in zip(theirs, played_due) if b])
     return theirs, min(LATEST, late + rules.late) if rules.startup else rules.late
 
 
