@@ -10,6 +10,7 @@ import operator
 import os
 import re
 import subprocess
+import sys
 import threading
 import time
 
@@ -47,17 +48,37 @@ WINDOWS = Rules("Windows", 0.05, True)
 LATEST = 0.5
 
 
+# A real-time process that wakes each millisecond and prints when it woke late: then nothing
+# below it ran, the sound server's real-time threads included. Under a busy shared machine it
+# has seen the whole machine stand still for 100 ms.
+STALL = 0.01
+WITNESS = f"""
+import time
+last = time.time()
+while True:
+    time.sleep(0.001)
+    now = time.time()
+    if now - last > 0.001 + {STALL}:
+        print(last, now, flush=True)
+    last = now
+"""
+
+
 class Server(sound_server.Server):
     """tools/sound_server.py's server, its processes among the suite's, and each recording dated
-    as it arrives: `due(sink, moment)` is the sample played at that time.time()."""
+    as it arrives: `due(sink, moment)` is the sample played at that time.time(). `stalls`: while
+    it recorded, when the machine stood still for more than STALL (start and end time.time())."""
 
     def __init__(self, folder):
         super().__init__(folder, desktop.spawn)
         self.arrivals = {sink: [] for sink in self.SINKS}  # (time, samples recorded by then)
-        self.dating = None
+        self.dating = self.witness = None
+        self.stalls = []
 
     def record(self):
         super().record()
+        self.witness = self.spawn(["chrt", "-f", "50", sys.executable, "-c", WITNESS],
+                                  stdout=subprocess.PIPE, text=True)
         self.dating = threading.Thread(target=self.date, daemon=True)
         self.dating.start()
 
@@ -71,7 +92,27 @@ class Server(sound_server.Server):
         dating, self.dating = self.dating, None
         if dating:
             dating.join()
+        if self.witness:
+            watched = self.witness.poll() is None  # chrt may be refused the priority
+            desktop.end(self.witness)
+            self.stalls = [tuple(map(float, line.split())) for line in self.witness.stdout] \
+                if watched else None
         return super().samples()
+
+    def close(self):
+        if self.witness:
+            desktop.end(self.witness)
+        super().close()
+
+    def stood_still(self, sink):
+        """What the witness saw, in seconds of the recording of `sink`."""
+        if self.stalls is None:
+            return "the machine's stalls unknown (chrt -f was refused)"
+        still = [f"{(b - a) * 1000:.0f} ms from {seconds(self.due(sink, a))}"
+                 for a, b in self.stalls if a + LATEST <= self.arrivals[sink][-1][0]]
+        return (f"the machine stood still (a real-time process woke that late) "
+                f"{', '.join(still)}" if still else
+                f"the machine never stood still for more than {STALL * 1000:.0f} ms")
 
     def due(self, sink, moment):
         """The sample of the recording of `sink` played at `moment`, or an earlier one, so that
