@@ -397,6 +397,9 @@ def focused_window():
 # ---------------------------------------------------------------------------------------------
 # Pixels
 
+ONE_WHERE_NONZERO = bytes([0] + [1] * 255)
+
+
 class Image:
     def __init__(self, width, height, rgb):
         self.width, self.height, self.rgb = width, height, rgb
@@ -437,14 +440,19 @@ class Image:
         if (self.width, self.height) != (other.width, other.height):
             raise Failure(f"screenshots of different sizes: {self.width}x{self.height} and "
                           f"{other.width}x{other.height}")
-        count, box = 0, None
-        for i in range(0, len(self.rgb), 3):
-            if self.rgb[i:i + 3] != other.rgb[i:i + 3]:
-                count += 1
-                x, y = (i // 3) % self.width, (i // 3) // self.width
-                box = (x, y, x, y) if box is None else (min(box[0], x), min(box[1], y),
-                                                        max(box[2], x), max(box[3], y))
-        return count, box
+        if self.rgb == other.rgb:
+            return 0, None
+        # One byte a pixel, 1 where it differs, without a Python loop over the pixels: this runs
+        # every 0.1 s while an explosion plays, on the cores Wine's sound threads need then.
+        n, w = len(self.rgb), self.width
+        xor = (int.from_bytes(self.rgb, "little") ^ int.from_bytes(other.rgb, "little"))
+        ones = xor.to_bytes(n, "little").translate(ONE_WHERE_NONZERO)
+        mask = (int.from_bytes(ones[0::3], "little") | int.from_bytes(ones[1::3], "little")
+                | int.from_bytes(ones[2::3], "little")).to_bytes(n // 3, "little")
+        y0, y1 = mask.find(1) // w, mask.rfind(1) // w
+        rows = [mask[y * w:(y + 1) * w] for y in range(y0, y1 + 1)]
+        return mask.count(1), (min(r.find(1) for r in rows if 1 in r), y0,
+                               max(r.rfind(1) for r in rows), y1)
 
     def save_ppm(self, path):  # for looking at a failure by eye
         with open(path, "wb") as f:

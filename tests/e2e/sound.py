@@ -21,12 +21,14 @@ from sound_server import RATE
 
 # The buffer the Linux program's output asks for; the platform's player is asked for the same.
 LATENCY_MS = 200
-# Under Wine, for the program and Wine's own player alike. Wine's output asks the server for
-# 25-30 ms (three of its periods) and is fed by a thread that wakes each period: a busy machine
-# that held that thread up was heard as a 3-40 ms dropout 22-24 ms into most bangs, at random
-# in one player or the other. Asked for 80 ms (libpulse's own override), Wine hands the server
-# what it holds at the start, up to the 100 ms winmm writes ahead; no such dropout since.
-WINE_ENV = {"PULSE_LATENCY_MSEC": "80"}
+# Under Wine, for the program and Wine's own player alike. At a stream's start Wine hands the
+# server as much as the server takes, then feeds it from a thread that wakes each period and
+# first asks the server for its timing: a busy machine that held that thread up was heard as a
+# dropout just where that first write ran out, at random in one player or the other. The server
+# takes half the latency asked for plus 20 ms (libpulse's own override; Wine's default asks for
+# three periods, 30 ms): the default ran dry 22-24 ms in, 80 ms 55-60 ms in; 150 ms takes 95 of
+# the 100 ms winmm holds at the start (docs/performance.md).
+WINE_ENV = {"PULSE_LATENCY_MSEC": "150"}
 # The server's cycle while the recorder asks for 5 ms: 256 frames at 48 kHz. A busy machine
 # drops a cycle or two in any stream now and then; a longer gap is the program's, unless the
 # platform's player had it too, in the same bang at the same place (give or take PLACE).
@@ -104,15 +106,21 @@ class Server(sound_server.Server):
             desktop.end(self.witness)
         super().close()
 
+    def still(self, sink):
+        """When the witness saw the machine stand still, as (from, to) samples of the recording
+        of `sink`; None where that is unknown."""
+        if self.stalls is None:
+            return None
+        return [(self.due(sink, a), self.due(sink, b)) for a, b in self.stalls
+                if b + LATEST <= self.arrivals[sink][-1][0]]
+
     def stood_still(self, sink):
         """What the witness saw, in seconds of the recording of `sink`."""
-        if self.stalls is None:
+        if (still := self.still(sink)) is None:
             return "the machine's stalls unknown (chrt -f was refused)"
-        still = [f"{(b - a) * 1000:.0f} ms from {seconds(self.due(sink, a))}"
-                 for a, b in self.stalls if a + LATEST <= self.arrivals[sink][-1][0]]
         return (f"the machine stood still (a real-time process woke that late) "
-                f"{', '.join(still)}" if still else
-                f"the machine never stood still for more than {STALL * 1000:.0f} ms")
+                f"{', '.join(f'{ms(b - a):.0f} ms from {seconds(a)}' for a, b in still)}"
+                if still else f"the machine never stood still for more than {STALL * 1000:.0f} ms")
 
     def due(self, sink, moment):
         """The sample of the recording of `sink` played at `moment`, or an earlier one, so that
@@ -237,14 +245,20 @@ def at(found, due):
     return mine, [b for b in found if b not in mine]
 
 
-def allowance(ref, played, played_due, rules):
+def player_start(ref, played, played_due):
     """The platform's player's plays of `ref` in its recording `played`: the one heard at each
-    of the moments `played_due`, None where none was; and how late after its wait's end a bang
-    of the program may be heard under `rules`, in seconds: with `startup`, after the player's
-    latest start."""
+    of the moments `played_due`, None where none was; and the latest start of one after its
+    moment, in seconds."""
     theirs, _ = at(bangs(played, ref, RATE * LATEST), played_due)
-    late = max([0] + [(b.start - d) / RATE for b, d in zip(theirs, played_due) if b])
-    return theirs, min(LATEST, late + rules.late) if rules.startup else rules.late
+    return theirs, max([0] + [(b.start - d) / RATE for b, d in zip(theirs, played_due) if b])
+
+
+def allowance(ref, played, played_due, rules, before=0):
+    """The platform's player's plays (as `player_start`), and how late after its wait's end a
+    bang of the program may be heard under `rules`, in seconds: with `startup`, after the
+    player's latest start in the session, here or `before`."""
+    theirs, late = player_start(ref, played, played_due)
+    return theirs, min(LATEST, max(late, before) + rules.late) if rules.startup else rules.late
 
 
 NO_COMPARISON = "the platform's player was not heard at each of its moments: no comparison"
@@ -254,14 +268,16 @@ def seconds(samples):
     return f"{samples / RATE:.3f} s"
 
 
-def timing(ref, x, due, played, played_due, rules):
+def timing(ref, x, due, played, played_due, rules, still=(), before=0):
     """The faults in when a program's bangs of `ref` were heard in the recording `x`, due at
     the samples `due` (none where the program may not play the file): one at each moment, at
     most as late as `rules` allows, none at any other, and nothing else heard. `played`: the
-    platform's player's recording, its plays due at `played_due`."""
+    platform's player's recording, its plays due at `played_due`; `before`: its latest start
+    earlier in the session (s). `still` is not used here: a bang heard late is late however the
+    machine stood."""
     allowed = rules.late
     if rules.startup:
-        theirs, allowed = allowance(ref, played, played_due, rules)
+        theirs, allowed = allowance(ref, played, played_due, rules, before)
         if None in theirs:
             return [NO_COMPARISON]
     found = bangs(x, ref)
@@ -276,12 +292,13 @@ def timing(ref, x, due, played, played_due, rules):
     return faults
 
 
-def likeness(ref, x, due, played, played_due, rules):
+def likeness(ref, x, due, played, played_due, rules, still=(), before=0):
     """The faults in what was heard of each bang of `ref` in `x` (as in `timing`): the file
     until the next bang is heard, or under `rules.startup` until the next stopped it; its
     dropouts no longer than two server cycles, or where the platform's player had one in the
-    same play at the same place."""
-    theirs, allowed = allowance(ref, played, played_due, rules)
+    same play at the same place, or while the machine stood still: within one of the (from, to)
+    samples of `x` in `still`, when nothing at all could run."""
+    theirs, allowed = allowance(ref, played, played_due, rules, before)
     if None in theirs:
         return [NO_COMPARISON]
     found = bangs(x, ref, round(allowed * RATE) + PLACE if rules.startup else 0)
@@ -290,7 +307,9 @@ def likeness(ref, x, due, played, played_due, rules):
 
     def excused(b, where, n):
         return n <= DROP or any(w - PLACE <= where and where + n <= w + m + PLACE
-                                for w, m in gaps.get(id(b), []))
+                                for w, m in gaps.get(id(b), [])) \
+            or any(a - PLACE <= b.start + where and b.start + where + n <= z + PLACE
+                   for a, z in still)
     return [describe(b, due) + (f"; the platform's player's gaps in the same play "
                                 f"{[(ms(w), ms(n)) for w, n in gaps.get(id(b), [])]}")
             for b in found if b.similarity < 0.95 or b.worst < 0.5
