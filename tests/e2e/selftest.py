@@ -197,6 +197,8 @@ JUDGE = [  # (label, the program's recording, the platform's gap, faults on Linu
     ("a 20 ms gap in the middle, the platform's elsewhere in the same play", dict(gap=GAP),
      (1, 0.3, 0.02), "likeness", "likeness"),
     ("a 20 ms gap in the middle, the platform's in the same place", dict(gap=GAP), GAP, "", ""),
+    ("each stopped so and heard 0.2 s after its own, the player's as late earlier in the session",
+     dict(late=0.2, stopped=True, before=0.2), None, "timing likeness", ""),
     ("a 20 ms gap in the middle while the machine stood still", dict(gap=GAP, still=(1.99, 2.05)),
      None, "", ""),
     ("a 20 ms gap in the middle, the machine standing still until just before it",
@@ -207,13 +209,16 @@ JUDGE = [  # (label, the program's recording, the platform's gap, faults on Linu
 @rows("sound: the judge", [(label, dict(program=program, platform_gap=gap, faults=(linux, win)))
                            for label, program, gap, linux, win in JUDGE])
 def sound_judge(program, platform_gap, faults):
-    program = dict(program)  # `still`: when the machine stood still, (from, to) seconds
+    # `still`: when the machine stood still, (from, to) seconds; `before`: the player's latest
+    # start-up earlier in the session
+    program, before = dict(program), program.get("before", 0)
     still = [tuple(round(s * RATE) for s in program.pop("still"))] if "still" in program else []
+    program.pop("before", None)
     x, due = made_up(**program)
     played, played_due = made_up(late=0.12, stopped=True, gap=platform_gap)
     for rules, expected in zip((sound.LINUX, sound.WINDOWS), faults):
         for judge in (sound.timing, sound.likeness):
-            found = judge(list(don()), x, due, played, played_due, rules, still)
+            found = judge(list(don()), x, due, played, played_due, rules, still, before)
             if bool(found) != (judge.__name__ in expected):
                 raise Failure(f"on the {rules.name} program's rules, {judge.__name__} found "
                               f"{found or 'no fault'}")
