@@ -193,7 +193,10 @@ class WindowsProgram:
         return ["wine", os.path.basename(self.executable)]
 
     def environment(self, folder):
-        return dict(self.env, DISPLAY=os.environ["DISPLAY"])
+        # Wine's errors on: they are read only when the program ended or crashed unasked, and
+        # then say why where a report box that could not be shown says nothing (a fresh run saw
+        # the launcher end with status 1 before its window, once, with no output).
+        return dict(self.env, DISPLAY=os.environ["DISPLAY"], WINEDEBUG="err+all")
 
     def finish(self):
         if self.env is not None and self.server is not None:
