@@ -1454,24 +1454,22 @@ def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
     with open(os.path.join(folder, "due.json"), "w") as f:
         json.dump(dict(rec=heard[2], ref=heard[4], rules=rules.name), f)
     # A fault heard while the machine stood still may be the machine's: the failure says.
-    still, judged_so = server.stood_still("rec"), dict(still=server.still("rec") or [])
+    still, before = server.stood_still("rec"), t.session.player_start
     if rules.startup:  # Wine's start-ups vary with the machine's load: the session's all count
-        judged_so["before"] = t.session.player_start
-        t.session.player_start = max(t.session.player_start,
-                                     sound.player_start(ref, *heard[3:5])[1])
+        t.session.player_start = max(before, sound.player_start(ref, *heard[3:5])[1])
     recordings = (f"seconds of the recordings {folder}/rec.raw and ref.raw (16-bit stereo, "
                   f"{sound.RATE} Hz; kept with --keep, where due.json says when each bang was "
                   f"due)")
 
-    def judged(judge):
-        if faults := judge(*heard, **judged_so):
+    def judged(judge, **also):
+        if faults := judge(*heard, before, **also):
             raise Failure(f"{'; '.join(faults)}; {still}; {recordings}")
 
     def timing():
         app.expect_running("after the explosions")
         judged(sound.timing)
     t.check(SOUND_CHECKS[0], timing)
-    t.check(SOUND_CHECKS[1], lambda: judged(sound.likeness))
+    t.check(SOUND_CHECKS[1], lambda: judged(sound.likeness, still=server.still("rec") or []))
 
 
 THREAD_CHECKS = ["while the bangs play, at most two threads more than before the first click",

@@ -217,8 +217,8 @@ def sound_judge(program, platform_gap, faults):
     x, due = made_up(**program)
     played, played_due = made_up(late=0.12, stopped=True, gap=platform_gap)
     for rules, expected in zip((sound.LINUX, sound.WINDOWS), faults):
-        for judge in (sound.timing, sound.likeness):
-            found = judge(list(don()), x, due, played, played_due, rules, still, before)
+        for judge, also in ((sound.timing, {}), (sound.likeness, dict(still=still))):
+            found = judge(list(don()), x, due, played, played_due, rules, before, **also)
             if bool(found) != (judge.__name__ in expected):
                 raise Failure(f"on the {rules.name} program's rules, {judge.__name__} found "
                               f"{found or 'no fault'}")

@@ -268,13 +268,12 @@ def seconds(samples):
     return f"{samples / RATE:.3f} s"
 
 
-def timing(ref, x, due, played, played_due, rules, still=(), before=0):
+def timing(ref, x, due, played, played_due, rules, before=0):
     """The faults in when a program's bangs of `ref` were heard in the recording `x`, due at
     the samples `due` (none where the program may not play the file): one at each moment, at
     most as late as `rules` allows, none at any other, and nothing else heard. `played`: the
     platform's player's recording, its plays due at `played_due`; `before`: its latest start
-    earlier in the session (s). `still` is not used here: a bang heard late is late however the
-    machine stood."""
+    earlier in the session (s). A bang heard late is late however the machine stood."""
     allowed = rules.late
     if rules.startup:
         theirs, allowed = allowance(ref, played, played_due, rules, before)
@@ -292,7 +291,7 @@ def timing(ref, x, due, played, played_due, rules, still=(), before=0):
     return faults
 
 
-def likeness(ref, x, due, played, played_due, rules, still=(), before=0):
+def likeness(ref, x, due, played, played_due, rules, before=0, still=()):
     """The faults in what was heard of each bang of `ref` in `x` (as in `timing`): the file
     until the next bang is heard, or under `rules.startup` until the next stopped it; its
     dropouts no longer than two server cycles, or where the platform's player had one in the
