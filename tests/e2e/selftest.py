@@ -160,13 +160,16 @@ def don():
     return tuple(sound.decoded(sound.DON))
 
 
-def made_up(late=0.015, length=(1, 1, 1), stopped=False, gap=None, extra=None):
+def made_up(late=0.015, length=(1, 1, 1), stopped=False, gap=None, extra=None, stumble=()):
     """The recording and the samples at which its bangs were due. Each bang heard `late` s after
     its moment, `length` of the file; `stopped`: where the next is due; `gap`: (which bang, how
-    far in, how long) in seconds of silence; `extra`: a bang more, that many s in."""
+    far in, how long) in seconds of silence; `extra`: a bang more, that many s in; `stumble`:
+    the middle bang's (how far into the file, seconds of silence put in, seconds of it lost)."""
     x, due = [0] * 5 * RATE, [RATE // 2 + k * RATE for k in range(3)]
     for k, d in enumerate(due):
-        start, bang = d + round(late * RATE), don()[:round(length[k] * RATE)]
+        start, bang = d + round(late * RATE), list(don()[:round(length[k] * RATE)])
+        for at, silent, lost in reversed(stumble if k == 1 else ()):
+            bang[round(at * RATE):round((at + lost) * RATE)] = [0] * round(silent * RATE)
         end = min(start + len(bang), due[k + 1] if stopped and k < 2 else len(x))
         x[start:end] = bang[:end - start]
         if gap and gap[0] == k:
@@ -203,6 +206,9 @@ JUDGE = [  # (label, the program's recording, the platform's gap, faults on Linu
      None, "", ""),
     ("a 20 ms gap in the middle, the machine standing still until just before it",
      dict(gap=GAP, still=(1.95, 2.0)), None, "likeness", "likeness"),
+    ("the server stumbling: 4, 9 and 4 ms of silence within 20 ms, 13 ms of the file lost",
+     dict(stumble=[(0.145, 0.004, 0), (0.151, 0.009, 0.004), (0.161, 0.004, 0.009)]), None, "",
+     ""),
 ]
 
 

@@ -214,9 +214,11 @@ class Bang:
             if dot(ref[j:j + n], ref[j:j + n]) > AUDIBLE ** 2 * n:
                 self.gaps.append((at - start, n))
                 after = x[run:run + RATE // 50]
-                shift = max(range(shift - smear, shift + n + smear),
-                            key=lambda s: dot(after, ref[max(0, run - start - s):
-                                                         run - start - s + len(after)]))
+
+                def fit(s):  # as alike as the shapes are: the loudest part of ref must not win
+                    r = ref[max(0, run - start - s):run - start - s + len(after)]
+                    return dot(after, r) / (dot(r, r) ** 0.5 or 1)
+                shift = max(range(shift - smear, shift + n + smear), key=fit)
                 i = run
         else:
             i = compare(i, stop)
