@@ -1340,17 +1340,18 @@ def as_before(img, before):
         return False
 
 
-def wait_screen(wid, done, what, timeout):
+def wait_screen(wid, done, what, timeout, every=0.1):
     deadline = time.monotonic() + timeout
     while not done(desktop.screenshot(wid)):
         if time.monotonic() > deadline:
             raise Failure(f"waited {timeout} s for {what}")
-        time.sleep(0.1)
+        time.sleep(every)
 
 
-def explode(wid, clicked=None):
+def explode(wid, clicked=None, every=0.1):
     """Clicks the warning text once the window has settled, 0.1 s past a whole second, and waits
-    until the window is back as it was; the time of the click, also handed to `clicked` at once."""
+    until the window is back as it was, looking `every` seconds; the time of the click, also
+    handed to `clicked` at once."""
     desktop.park_mouse()
     before = desktop.screenshot(wid)
     for _ in range(50):  # the window settled: two looks 0.1 s apart alike
@@ -1363,9 +1364,14 @@ def explode(wid, clicked=None):
     if clicked:
         clicked(start)
     desktop.park_mouse()
-    wait_screen(wid, lambda img: not as_before(img, before), "the explosion to begin", 10)
-    wait_screen(wid, lambda img: as_before(img, before), "the window to be as before", 15)
+    wait_screen(wid, lambda img: not as_before(img, before), "the explosion to begin", 10, every)
+    wait_screen(wid, lambda img: as_before(img, before), "the window to be as before", 15, every)
     return start
+
+
+# Where a failed sound check leaves its recordings, outside the run's temporary folders.
+KEPT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                    "build", "e2e-kept"))
 
 
 def sound_group(name, checks, rows=None):
@@ -1430,7 +1436,8 @@ def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
                                   {**env, "PULSE_SINK": "ref"})
         server.record()
         for _ in range(explosions):
-            explode(wid, reference)
+            # A screenshot costs a third of a core at ten a second, beside the sound's threads.
+            explode(wid, reference, every=0.5)
         for timer in timers:
             timer.join()
         if player:
@@ -1457,12 +1464,16 @@ def sound_recorded(t, folder, options, explosions=1, windows_plays=True):
     still, before = server.stood_still("rec"), t.session.player_start
     if rules.startup:  # Wine's start-ups vary with the machine's load: the session's all count
         t.session.player_start = max(before, sound.player_start(ref, *heard[3:5])[1])
-    recordings = (f"seconds of the recordings {folder}/rec.raw and ref.raw (16-bit stereo, "
-                  f"{sound.RATE} Hz; kept with --keep, where due.json says when each bang was "
-                  f"due)")
+    kept = os.path.join(KEPT, os.path.basename(t.session.root) + "-" + os.path.basename(folder))
+    recordings = (f"seconds of the recordings {kept}/rec.raw and ref.raw (16-bit stereo, "
+                  f"{sound.RATE} Hz; due.json says when each bang was due)")
 
     def judged(judge, **also):
         if faults := judge(*heard, before, **also):
+            # A failure that passes when run again is found only in what it left: it stays.
+            os.makedirs(kept, exist_ok=True)
+            for name in ("Don.wav", "due.json", "rec.raw", "ref.raw", "server.log"):
+                shutil.copy2(os.path.join(folder, name), kept)
             raise Failure(f"{'; '.join(faults)}; {still}; {recordings}")
 
     def timing():
