@@ -87,7 +87,11 @@ class Server(sound_server.Server):
     def date(self):
         while self.dating:
             for sink in self.SINKS:
-                self.arrivals[sink].append((time.time(), os.path.getsize(self.raw(sink)) // 4))
+                # The size before the time: every sample counted had been played by then. Read
+                # the other way round, a thread held up between the two dated the recording's
+                # start too early, and a bang 6 ms after its moment was found 6 ms before it.
+                n = os.path.getsize(self.raw(sink)) // 4
+                self.arrivals[sink].append((time.time(), n))
             time.sleep(0.002)
 
     def samples(self):
