@@ -1112,6 +1112,7 @@ def screen_reader(t):
     orca = desktop.Orca(tempfile.mkdtemp(prefix="orca-", dir=t.session.root))
 
     def hears(keys, *texts):
+        orca.idle()
         since = len(orca.said())
         desktop.key(*keys)
         return orca.expect(since, texts, f"after {'+'.join(keys)}")

@@ -229,6 +229,18 @@ class Orca:
                           f"order ({e})") from None
         return self.said(since)
 
+    def idle(self, quiet=0.2, timeout=5):
+        """Waits until Orca has written nothing for `quiet` s: done with the last key. Qt hands
+        Orca each key and waits 100 ms for it to be claimed, then gives it to the program: a
+        flat review key that came while Orca was still busy moved the list's selection."""
+        deadline, last = time.monotonic() + timeout, None
+        while time.monotonic() < deadline:
+            size = os.path.getsize(self.log)
+            if size == last:
+                return
+            last = size
+            time.sleep(quiet)
+
     def close(self):
         for proc in reversed(self.procs):
             end(proc)
