@@ -1384,7 +1384,10 @@ def sound_group(name, checks, rows=None):
             wine = dict(env=program.environment(folder), capture_output=True, timeout=60)
             try:
                 if program.name == "windows":
-                    subprocess.run(reg + ["pulse"], check=True, **wine)
+                    done = subprocess.run(reg + ["pulse"], **wine)
+                    if done.returncode:  # with Wine's errors, which say why
+                        raise Failure(f"wine reg add ended with status {done.returncode}: "
+                                      f"{done.stderr.decode(errors='replace').strip()[-2000:]}")
                 fn(t, folder, **params)
             finally:
                 if program.name == "windows":  # as the suite's prefix is made: silent
