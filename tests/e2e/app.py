@@ -195,8 +195,9 @@ class WindowsProgram:
     def environment(self, folder):
         # Wine's errors on: they are read only when the program ended or crashed unasked, and
         # then say why where a report box that could not be shown says nothing (a fresh run saw
-        # the launcher end with status 1 before its window, once, with no output).
-        return dict(self.env, DISPLAY=os.environ["DISPLAY"], WINEDEBUG="err+all")
+        # the launcher end with status 1 before its window, once, with no output). "-all,"
+        # first keeps Debian's wine script from adding its page about a missing 32-bit Wine.
+        return dict(self.env, DISPLAY=os.environ["DISPLAY"], WINEDEBUG="-all,err+all")
 
     def finish(self):
         if self.env is not None and self.server is not None:
