@@ -1385,9 +1385,11 @@ def sound_group(name, checks, rows=None):
             try:
                 if program.name == "windows":
                     done = subprocess.run(reg + ["pulse"], **wine)
-                    if done.returncode:  # with Wine's errors, which say why
+                    if done.returncode:  # reg says why on its output (code page 932), Wine on errors
+                        said = (done.stdout.decode("cp932", errors="replace") +
+                                done.stderr.decode(errors="replace")).strip()
                         raise Failure(f"wine reg add ended with status {done.returncode}: "
-                                      f"{done.stderr.decode(errors='replace').strip()[-2000:]}")
+                                      f"{said[-2000:] or 'nothing said'}")
                 fn(t, folder, **params)
             finally:
                 if program.name == "windows":  # as the suite's prefix is made: silent
