@@ -200,6 +200,8 @@ JUDGE = [  # (label, the program's recording, the platform's gap, faults on Linu
     ("a 20 ms gap in the middle, the platform's elsewhere in the same play", dict(gap=GAP),
      (1, 0.3, 0.02), "likeness", "likeness"),
     ("a 20 ms gap in the middle, the platform's in the same place", dict(gap=GAP), GAP, "", ""),
+    ("a 20 ms gap in the middle, the platform's a 4 ms one at the same moment on the clock",
+     dict(gap=GAP), (1, 0.4, 0.004), "", ""),
     ("each stopped so and heard 0.2 s after its own, the player's as late earlier in the session",
      dict(late=0.2, stopped=True, before=0.2), None, "timing likeness", ""),
     ("a 20 ms gap in the middle while the machine stood still", dict(gap=GAP, still=(1.99, 2.05)),

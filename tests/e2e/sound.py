@@ -301,18 +301,26 @@ def likeness(ref, x, due, played, played_due, rules, before=0, still=()):
     """The faults in what was heard of each bang of `ref` in `x` (as in `timing`): the file
     until the next bang is heard, or under `rules.startup` until the next stopped it; its
     dropouts no longer than two server cycles, or where the platform's player had one in the
-    same play at the same place, or while the machine stood still: within one of the (from, to)
-    samples of `x` in `still`, when nothing at all could run."""
+    same play at the same place or at the same moment (after the moment both were due), or
+    while the machine stood still: within one of the (from, to) samples of `x` in `still`, when
+    nothing at all could run."""
     theirs, allowed = allowance(ref, played, played_due, rules, before)
     if None in theirs:
         return [NO_COMPARISON]
     found = bangs(x, ref, round(allowed * RATE) + PLACE if rules.startup else 0)
     mine, _ = at(found, due)
     gaps = {id(b): p.gaps for b, p in zip(mine, theirs) if b}
+    # The player's gaps on the clock, in samples after the moment both plays were due: a stumble
+    # of the machine empties both streams at once, each for as long as its buffer falls short.
+    clock = {id(b): (b.start - d, [(p.start - pd + w, p.start - pd + w + m) for w, m in p.gaps])
+             for b, p, d, pd in zip(mine, theirs, due, played_due) if b}
 
     def excused(b, where, n):
+        late, theirs_then = clock.get(id(b), (0, []))
         return n <= DROP or any(w - PLACE <= where and where + n <= w + m + PLACE
                                 for w, m in gaps.get(id(b), [])) \
+            or any(a - PLACE < late + where + n and late + where < z + PLACE
+                   for a, z in theirs_then) \
             or any(a - PLACE <= b.start + where and b.start + where + n <= z + PLACE
                    for a, z in still)
     return [describe(b, due) + (f"; the platform's player's gaps in the same play "
