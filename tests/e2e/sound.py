@@ -309,22 +309,21 @@ def likeness(ref, x, due, played, played_due, rules, before=0, still=()):
         return [NO_COMPARISON]
     found = bangs(x, ref, round(allowed * RATE) + PLACE if rules.startup else 0)
     mine, _ = at(found, due)
-    gaps = {id(b): p.gaps for b, p in zip(mine, theirs) if b}
-    # The player's gaps on the clock, in samples after the moment both plays were due: a stumble
-    # of the machine empties both streams at once, each for as long as its buffer falls short.
-    clock = {id(b): (b.start - d, [(p.start - pd + w, p.start - pd + w + m) for w, m in p.gaps])
+    # The player's gaps in the same play, and how much later than its play the program's bang
+    # began after the moment both were due: a stumble of the machine empties both streams at
+    # once, each for as long as its buffer falls short, so their gaps meet on the clock.
+    heard = {id(b): (p.gaps, b.start - d - (p.start - pd))
              for b, p, d, pd in zip(mine, theirs, due, played_due) if b}
 
     def excused(b, where, n):
-        late, theirs_then = clock.get(id(b), (0, []))
+        their_gaps, lag = heard.get(id(b), ([], 0))
         return n <= DROP or any(w - PLACE <= where and where + n <= w + m + PLACE
-                                for w, m in gaps.get(id(b), [])) \
-            or any(a - PLACE < late + where + n and late + where < z + PLACE
-                   for a, z in theirs_then) \
+                                or w - PLACE < lag + where + n and lag + where < w + m + PLACE
+                                for w, m in their_gaps) \
             or any(a - PLACE <= b.start + where and b.start + where + n <= z + PLACE
                    for a, z in still)
     return [describe(b, due) + (f"; the platform's player's gaps in the same play "
-                                f"{[(ms(w), ms(n)) for w, n in gaps.get(id(b), [])]}")
+                                f"{[(ms(w), ms(n)) for w, n in heard.get(id(b), ([], 0))[0]]}")
             for b in found if b.similarity < 0.95 or b.worst < 0.5
             or not all(excused(b, w, n) for w, n in b.gaps)]
 
